@@ -42,3 +42,26 @@ bool same_word(std::string_view a, std::string_view b) { return fold_word(a) == 
 std::string collapse_separators(std::string_view path) {
   return collapse_one(collapse_one(path, '\\'), '/');
 }
+
+bool read_text_piece(std::FILE* in, std::size_t max_bytes, std::string& piece) {
+  piece.clear();
+  bool got_any = false;
+  while (piece.size() < max_bytes) {
+    int c = std::getc(in);
+    if (c == EOF) break;
+    got_any = true;
+    if (c == '\r') {
+      const int next = std::getc(in);
+      if (next == '\n') {
+        c = '\n';
+      } else if (next != EOF) {
+        std::ungetc(next, in);
+      }
+    }
+    piece += static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  const auto nul = piece.find('\0');
+  if (nul != std::string::npos) piece.resize(nul);
+  return got_any;
+}

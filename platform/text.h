@@ -14,3 +14,12 @@ bool same_word(std::string_view a, std::string_view b);
 std::string collapse_separators(std::string_view path);
 // ASCII lower case.
 std::string ascii_lower(std::string_view text);
+
+#include <cstddef>
+#include <cstdio>
+
+// Reads one piece of a text line the way the C library's line read does in
+// text mode: at most max_bytes bytes, stopping after a line feed; a CR directly
+// before a line feed is dropped (CR LF arrives as LF). The piece ends at its
+// first NUL byte, as a C string would. False at end of input with nothing read.
+bool read_text_piece(std::FILE* in, std::size_t max_bytes, std::string& piece);
