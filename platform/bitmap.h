@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -52,24 +51,32 @@ class bitmap {
   bitmap() = default;  // no native image
   bitmap(const bitmap&) = delete;
   bitmap& operator=(const bitmap&) = delete;
-  bitmap(bitmap&&) noexcept = default;
-  bitmap& operator=(bitmap&&) noexcept = default;
+  // A moved-from bitmap has no image and size 0 x 0.
+  bitmap(bitmap&& other) noexcept;
+  bitmap& operator=(bitmap&& other) noexcept;
   virtual ~bitmap() = default;
 
   // Gives the bitmap a native image of that size, every byte 0, 96 x 96 dpi.
   // False (and no image, status stored) for a size valid_image_size refuses
   // or memory that cannot be had.
   bool create(int width, int height);
+  // The same without clearing the pixels: for decoders and drawing that
+  // write every byte of every row (the padding bytes are still cleared).
+  bool create_uninitialized(int width, int height);
+  // Drops the native image (has_image() becomes false); status and resolution stay.
+  void reset_image();
 
-  bool has_image() const { return !pixels_.empty(); }
+  bool has_image() const { return pixels_ != nullptr; }
   int width() const { return width_; }
   int height() const { return height_; }
   int stride() const { return stride_; }
-  std::uint8_t* pixels() { return pixels_.data(); }
-  const std::uint8_t* pixels() const { return pixels_.data(); }
-  std::uint8_t* row(int y) { return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_); }
+  std::uint8_t* pixels() { return pixels_.get(); }
+  const std::uint8_t* pixels() const { return pixels_.get(); }
+  // Bytes of the whole pixel block (stride * height).
+  std::size_t byte_size() const { return static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_); }
+  std::uint8_t* row(int y) { return pixels_.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_); }
   const std::uint8_t* row(int y) const {
-    return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
+    return pixels_.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
   }
 
   float dpi_x() const { return dpi_x_; }
@@ -91,7 +98,9 @@ class bitmap {
   float dpi_x_ = 96.0f;
   float dpi_y_ = 96.0f;
   image_status status_ = image_status::ok;
-  std::vector<std::uint8_t> pixels_;
+  // Not a std::vector: a decoder fills every row, so the block is never
+  // zero-filled first (that would touch a 24 MB photo twice).
+  std::unique_ptr<std::uint8_t[]> pixels_;
 };
 
 }  // namespace platform

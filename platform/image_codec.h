@@ -28,4 +28,9 @@ bool save_jpeg_file(const bitmap& image, const std::string& path, int quality);
 bool encode_png(const bitmap& image, std::vector<std::uint8_t>& out);
 bool save_png_file(const bitmap& image, const std::string& path);
 
+// Uncompressed 24-bit BMP with the resolution in pixels per metre (tests, the
+// clipboard tests).
+bool encode_bmp(const bitmap& image, std::vector<std::uint8_t>& out);
+bool save_bmp_file(const bitmap& image, const std::string& path);
+
 }  // namespace platform
