@@ -1,0 +1,257 @@
+#include "analysis/skew.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "analysis/binarize.h"
+#include "analysis/view_check.h"
+#include "platform/step_trace.h"
+
+namespace {
+
+// Counts the projection of every point into `lanes` interleaved copies of the
+// histogram: consecutive points of one printed line mostly hit the same row,
+// and one counter per lane keeps those increments from waiting on each other.
+// The copies are summed into `histogram` afterwards, which gives exactly the
+// counts of a single histogram.
+constexpr int lanes = 4;
+
+struct projector {
+  std::vector<std::int32_t> lane_counts;  // bins * lanes, lane-major per bin
+
+  std::int32_t project(const std::int32_t* points, std::int32_t count, std::int32_t bins, std::int32_t k,
+                       const trig_table& table, std::int32_t crowded_row, std::vector<std::int32_t>& histogram) {
+    histogram.assign(static_cast<std::size_t>(std::max(bins, 0)), 0);
+    if (bins <= 0 || count <= 0) return 0;
+    lane_counts.assign(static_cast<std::size_t>(bins) * lanes, 0);
+    std::int32_t* counts = lane_counts.data();
+    const std::uint32_t c = static_cast<std::uint32_t>(table.cosines[static_cast<std::size_t>(k)]);
+    const std::uint32_t s = static_cast<std::uint32_t>(table.sines[static_cast<std::size_t>(k)]);
+    const std::uint32_t round = static_cast<std::uint32_t>(table.round_constant);
+    const int shift = table.shift;
+    const std::uint32_t n = static_cast<std::uint32_t>(bins);
+    for (std::int32_t i = 0; i < count; ++i) {
+      const std::uint32_t p = static_cast<std::uint32_t>(points[i]);
+      const std::uint32_t x = p & 0xFFFFu;
+      const std::uint32_t y = p >> 16;
+      // 32-bit products as the fixed-point form defines them; the shift is arithmetic.
+      std::int32_t rho = static_cast<std::int32_t>(y * c - x * s + round) >> shift;
+      if (static_cast<std::uint32_t>(rho) >= n) {
+        rho %= bins;
+        if (rho < 0) rho += bins;
+      }
+      ++counts[static_cast<std::size_t>(rho) * lanes + static_cast<std::size_t>(i & (lanes - 1))];
+    }
+    std::int32_t score = 0;
+    for (std::int32_t r = 0; r < bins; ++r) {
+      const std::int32_t* q = counts + static_cast<std::size_t>(r) * lanes;
+      const std::int32_t v = q[0] + q[1] + q[2] + q[3];
+      histogram[static_cast<std::size_t>(r)] = v;
+      score += v >= crowded_row ? 1 : 0;
+    }
+    return score;
+  }
+};
+
+}  // namespace
+
+std::int32_t projection_score(const std::int32_t* points, std::int32_t count, std::int32_t bins, std::int32_t k,
+                              const trig_table& table, std::int32_t crowded_row,
+                              std::vector<std::int32_t>& histogram) {
+  k = std::clamp(k, 0, table.last_index);
+  projector p;
+  return p.project(points, count, bins, k, table, crowded_row, histogram);
+}
+
+scan_result scan_angles(const std::int32_t* points, std::int32_t count, std::int32_t bins, std::int32_t first,
+                        std::int32_t last, std::int32_t step, const trig_table& table, std::int32_t crowded_row) {
+  scan_result best;
+  best.index = table.zero_index;
+  best.score = 9999;
+  first = std::max(first, 0);
+  last = std::min(last, table.last_index);
+  if (step <= 0) step = 1;
+  projector p;
+  std::vector<std::int32_t> histogram;
+  for (std::int32_t k = first; k <= last; k += step) {
+    const std::int32_t score = p.project(points, count, bins, k, table, crowded_row, histogram);
+    if (score < best.score) {
+      best.index = k;
+      best.score = score;
+      best.histogram = histogram;
+    }
+  }
+  return best;
+}
+
+namespace {
+
+float index_degrees(std::int32_t k, const trig_table& table) {
+  return static_cast<float>(static_cast<double>(k - table.zero_index) / 100.0);
+}
+
+}  // namespace
+
+std::int32_t search_skew(const std::int32_t* coarse, std::int32_t coarse_count, const std::int32_t* points,
+                         std::int32_t count, std::int32_t bins, const skew_options& options) {
+  const trig_table& table = trig_table_of(options.tables);
+  std::uint32_t start = tick_count();
+  const std::int32_t k1 =
+      scan_angles(coarse, coarse_count, bins, 0, table.last_index, 100, table, options.crowded_row).index;
+  trace_step("______________angle.step1:", elapsed_ms(start), trace_number(index_degrees(k1, table)));
+
+  start = tick_count();
+  const std::int32_t k2 = scan_angles(points, count, bins, k1 - 100, k1 + 100, 10, table, options.crowded_row).index;
+  trace_step("______________angle.step2:", elapsed_ms(start), trace_number(index_degrees(k2, table)));
+
+  start = tick_count();
+  const std::int32_t k3 = scan_angles(points, count, bins, k2 - 10, k2 + 10, 1, table, options.crowded_row).index;
+  trace_step("______________angle.step3:", elapsed_ms(start), trace_number(index_degrees(k3, table)));
+  return k3;
+}
+
+float estimate_skew(raster_view& image, const skew_options& options) {
+  const std::uint32_t start = tick_count();
+  binarize_dark(image);
+  const trig_table& table = trig_table_of(options.tables);
+
+  const std::int32_t* all = image.dark_points.data;
+  const std::int32_t count = all ? image.dark_points.count : 0;
+  // Stage 1 looks at every fourth column only.
+  std::vector<std::int32_t> reduced;
+  reduced.reserve(static_cast<std::size_t>(count / 4 + 1));
+  for (std::int32_t i = 0; i < count; ++i)
+    if ((all[i] & 3) == 0) reduced.push_back(all[i]);
+
+  const std::int32_t bins = analysis_detail::has_pixels(image) ? image.height : 0;
+  const std::int32_t k =
+      search_skew(reduced.data(), static_cast<std::int32_t>(reduced.size()), all, count, bins, options);
+  const float angle = index_degrees(k, table);
+  if (options.trace_total) trace_step("_________angle:", elapsed_ms(start), trace_number(angle));
+  return angle;
+}
+
+namespace {
+
+// Bilinear rows: destination pixel (j, i) from the four source pixels around
+// the source position (sixteenths of a pixel) that the turn maps it to.
+void rotate_bilinear_rows(const raster_view& source, raster_view& destination, std::int32_t c, std::int32_t s,
+                          int shift) {
+  const std::int32_t w = source.width;
+  const std::int32_t h = source.height;
+  const std::int32_t hw = w / 2;
+  const std::int32_t hh = h / 2;
+  const std::uint8_t* table = bilinear_table().data();
+  const std::uint8_t* src = source.pixels;
+  const std::int32_t stride = source.stride;
+  const int frac_shift = shift - 4;
+  const std::uint32_t uc = static_cast<std::uint32_t>(c);
+  const std::uint32_t us = static_cast<std::uint32_t>(s);
+  constexpr int row = bilinear_weights;
+  constexpr int value = bilinear_weights * bilinear_weights;
+  for (std::int32_t i = 0; i < h; ++i) {
+    std::uint8_t* out = destination.pixels + destination.row_offsets[i];
+    const std::uint32_t dy = static_cast<std::uint32_t>(i - hh);
+    const std::uint32_t dx0 = static_cast<std::uint32_t>(-hw);
+    // 32-bit wrap-around arithmetic, stepped by one column at a time.
+    std::uint32_t qx = dx0 * uc - dy * us;
+    std::uint32_t qy = dx0 * us + dy * uc;
+    for (std::int32_t j = 0; j < w; ++j, qx += uc, qy += us, out += 3) {
+      const std::int32_t ux = static_cast<std::int32_t>(qx) >> frac_shift;
+      const std::int32_t uy = static_cast<std::int32_t>(qy) >> frac_shift;
+      const std::int32_t sx = hw + (ux >> 4);
+      const std::int32_t sy = hh + (uy >> 4);
+      if (sx < 0 || sy < 0 || sx + 1 >= w || sy + 1 >= h) continue;
+      const std::int32_t fx = ux & 15;
+      const std::int32_t fy = uy & 15;
+      const std::int32_t o00 = (16 - fx) * row + (16 - fy);
+      const std::int32_t o10 = fx * row + (16 - fy);
+      const std::int32_t o01 = (16 - fx) * row + fy;
+      const std::int32_t o11 = fx * row + fy;
+      const std::uint8_t* p0 = src + destination.row_offsets[sy] + destination.column_offsets[sx];
+      const std::uint8_t* p1 = p0 + stride;
+      for (int ch = 0; ch < 3; ++ch) {
+        const std::int32_t v = table[p0[ch] * value + o00] + table[p0[ch + 3] * value + o10] +
+                               table[p1[ch] * value + o01] + table[p1[ch + 3] * value + o11];
+        out[ch] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+      }
+    }
+  }
+}
+
+// Nearest-neighbour rows of the early build.
+void rotate_nearest_rows(const raster_view& source, raster_view& destination, std::int32_t c, std::int32_t s,
+                         int shift) {
+  const std::int32_t w = source.width;
+  const std::int32_t h = source.height;
+  const std::int32_t hw = w / 2;
+  const std::int32_t hh = h / 2;
+  const std::uint32_t uc = static_cast<std::uint32_t>(c);
+  const std::uint32_t us = static_cast<std::uint32_t>(s);
+  for (std::int32_t i = 0; i < h; ++i) {
+    std::uint8_t* out = destination.pixels + destination.row_offsets[i];
+    const std::uint32_t dy = static_cast<std::uint32_t>(i - hh);
+    const std::uint32_t dx0 = static_cast<std::uint32_t>(-hw);
+    std::uint32_t qx = dx0 * uc - dy * us;
+    std::uint32_t qy = dx0 * us + dy * uc;
+    for (std::int32_t j = 0; j < w; ++j, qx += uc, qy += us, out += 3) {
+      const std::int32_t sx = hw + (static_cast<std::int32_t>(qx) >> shift);
+      const std::int32_t sy = hh + (static_cast<std::int32_t>(qy) >> shift);
+      if (sx < 0 || sy < 0 || sx >= w || sy >= h) continue;
+      const std::uint8_t* p = source.pixels + destination.row_offsets[sy] + destination.column_offsets[sx];
+      out[0] = p[0];
+      out[1] = p[1];
+      out[2] = p[2];
+    }
+  }
+}
+
+}  // namespace
+
+void rotate_self(const raster_view& source, raster_view& destination, float angle, const rotate_options& options) {
+  const trig_table& table = trig_table_of(options.tables);
+  if (options.sampling == rotation_sampling::bilinear) bilinear_table();
+  const std::uint32_t start = tick_count();
+  if (analysis_detail::has_pixels(source) && analysis_detail::has_pixels(destination) &&
+      source.width == destination.width && source.height == destination.height &&
+      source.stride == destination.stride) {
+    const std::int32_t k = angle_index(angle, table);
+    const std::int32_t c = table.cosines[static_cast<std::size_t>(k)];
+    const std::int32_t s = table.sines[static_cast<std::size_t>(k)];
+    std::memset(destination.pixels, 255,
+                static_cast<std::size_t>(destination.stride) * static_cast<std::size_t>(destination.height));
+    if (options.sampling == rotation_sampling::bilinear)
+      rotate_bilinear_rows(source, destination, c, s, table.shift);
+    else
+      rotate_nearest_rows(source, destination, c, s, table.shift);
+  }
+  trace_step(options.label, elapsed_ms(start), "");
+}
+
+point map_point(std::int32_t width, std::int32_t height, float angle, std::int32_t x, std::int32_t y,
+                table_form tables) {
+  const trig_table& table = trig_table_of(tables);
+  const std::int32_t k = angle_index(angle, table);
+  const std::int64_t c = table.cosines[static_cast<std::size_t>(k)];
+  const std::int64_t s = table.sines[static_cast<std::size_t>(k)];
+  const std::int32_t hw = width / 2;
+  const std::int32_t hh = height / 2;
+  const std::int64_t dx = static_cast<std::int64_t>(x) - hw;
+  const std::int64_t dy = static_cast<std::int64_t>(y) - hh;
+  const std::int64_t round = table.round_constant;
+  return point{static_cast<std::int32_t>(hw + ((dx * c + dy * s + round) >> table.shift)),
+               static_cast<std::int32_t>(hh + ((dy * c - dx * s + round) >> table.shift))};
+}
+
+rect orient_rect(const rect& r, std::int32_t width, std::int32_t height, std::int32_t code) {
+  switch (code) {
+    case orientation_left:
+      return rect{height - 1 - r.bottom, r.left, height - 1 - r.top, r.right};
+    case orientation_bottom:
+      return rect{width - 1 - r.right, height - 1 - r.bottom, width - 1 - r.left, height - 1 - r.top};
+    case orientation_right:
+      return rect{r.top, width - 1 - r.right, r.bottom, width - 1 - r.left};
+    default:
+      return r;
+  }
+}
