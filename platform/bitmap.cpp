@@ -20,6 +20,7 @@ bitmap::bitmap(bitmap&& other) noexcept
       dpi_x_(other.dpi_x_),
       dpi_y_(other.dpi_y_),
       status_(other.status_),
+      locked_(std::exchange(other.locked_, false)),
       pixels_(std::move(other.pixels_)) {}
 
 bitmap& bitmap::operator=(bitmap&& other) noexcept {
@@ -30,6 +31,7 @@ bitmap& bitmap::operator=(bitmap&& other) noexcept {
     dpi_x_ = other.dpi_x_;
     dpi_y_ = other.dpi_y_;
     status_ = other.status_;
+    locked_ = std::exchange(other.locked_, false);
     pixels_ = std::move(other.pixels_);
   }
   return *this;
@@ -37,6 +39,7 @@ bitmap& bitmap::operator=(bitmap&& other) noexcept {
 
 void bitmap::reset_image() {
   pixels_.reset();
+  locked_ = false;
   width_ = height_ = stride_ = 0;
 }
 
@@ -67,6 +70,24 @@ bool bitmap::create_uninitialized(int width, int height) {
 bool bitmap::create(int width, int height) {
   if (!create_uninitialized(width, height)) return false;
   std::memset(pixels_.get(), 0, byte_size());
+  return true;
+}
+
+bool bitmap::lock_bits() {
+  if (!has_image() || locked_) {
+    status_ = image_status::wrong_state;
+    return false;
+  }
+  locked_ = true;
+  return true;
+}
+
+bool bitmap::unlock_bits() {
+  if (!locked_) {
+    status_ = image_status::wrong_state;
+    return false;
+  }
+  locked_ = false;
   return true;
 }
 

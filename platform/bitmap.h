@@ -85,6 +85,13 @@ class bitmap {
   // resolution unchanged).
   bool set_resolution(float dpi_x, float dpi_y);
 
+  // The library's pixel lock: one holder at a time. lock_bits fails
+  // (wrong_state) without image or when already locked; unlock_bits fails
+  // when not locked. The memory is the bitmap's own either way.
+  bool lock_bits();
+  bool unlock_bits();
+  bool is_locked() const { return locked_; }
+
   image_status last_status() const { return status_; }
   void set_status(image_status s) { status_ = s; }
 
@@ -98,6 +105,7 @@ class bitmap {
   float dpi_x_ = 96.0f;
   float dpi_y_ = 96.0f;
   image_status status_ = image_status::ok;
+  bool locked_ = false;
   // Not a std::vector: a decoder fills every row, so the block is never
   // zero-filled first (that would touch a 24 MB photo twice).
   std::unique_ptr<std::uint8_t[]> pixels_;
