@@ -2,7 +2,6 @@
 // wrong field count is refused: nothing written, 0 returned.
 #include "commands/processors.h"
 
-int processor_readtemplate::process(arg_list&) { return 0; }
 int processor_recognize::process(arg_list&) { return 0; }
 int processor_match::process(arg_list&) { return 0; }
 int processor_locate::process(arg_list&) { return 0; }
