@@ -46,10 +46,12 @@ platform::bitmap grid_image(std::initializer_list<const char*> rows) {
 bool ruled_sheet_dark(const ruled_sheet_layout& s, double x, double y) {
   const double l = s.frame_left, t = s.frame_top, r = s.frame_right + 1.0, b = s.frame_bottom + 1.0;
   if (x < l || y < t || x >= r || y >= b) return false;
-  if (x < l + 3 || x >= r - 3 || y < t + 3 || y >= b - 3) return true;  // the frame
-  const double inside = y - (t + 3);
+  const int f = s.frame_width;
+  if (x < l + f || x >= r - f || y < t + f || y >= b - f) return true;  // the frame
+  const double inside = y - (t + f);
   const double phase = inside - std::floor(inside / s.rule_step) * s.rule_step;
-  return inside >= s.rule_step && phase < 2.0;  // the rules
+  // The rules stop short of the frame, so a frame row always outweighs a rule row.
+  return inside >= s.rule_step && phase < 2.0 && x >= l + f + 10 && x < r - f - 10;
 }
 
 platform::bitmap ruled_sheet(const ruled_sheet_layout& s, double degrees) {

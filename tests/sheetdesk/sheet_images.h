@@ -23,11 +23,11 @@ bgr pixel_at(const platform::bitmap& image, int x, int y);
 // One string per row: '#' black, '.' white.
 platform::bitmap grid_image(std::initializer_list<const char*> rows);
 
-// A ruled sheet: a 3-pixel frame whose outer corner is at (frame_left,
-// frame_top) and opposite corner `frame_right`, `frame_bottom` (inclusive),
-// and 2-pixel rules across the inside every `rule_step` rows. The sheet is
-// drawn turned by `degrees` (positive clockwise, y down) about the integer
-// centre of the picture, as a photographed sheet that lies askew.
+// A ruled sheet: a frame `frame_width` pixels thick from (frame_left,
+// frame_top) to (frame_right, frame_bottom) (inclusive), and 2-pixel rules
+// every `rule_step` rows that stop 10 pixels short of the frame's sides. The
+// sheet is drawn turned by `degrees` (positive clockwise, y down) about the
+// integer centre of the picture, as a photographed sheet that lies askew.
 struct ruled_sheet_layout {
   int width = 600;
   int height = 800;
@@ -36,6 +36,7 @@ struct ruled_sheet_layout {
   int frame_right = 560;
   int frame_bottom = 760;
   int rule_step = 11;
+  int frame_width = 3;
 };
 platform::bitmap ruled_sheet(const ruled_sheet_layout& layout, double degrees);
 // Whether the level sheet is dark at (x, y).
