@@ -6,7 +6,7 @@
 
 int processor_readtemplate::process(arg_list& args) {
   if (args.size() != 2) return 0;
-  const int loaded = read_template(args[1]);
+  const int loaded = read_template(args[1], options_.names);
   write_reply(format_reply(255, "readComplete;%d", loaded));
   return 1;
 }
