@@ -3,6 +3,14 @@
 
 namespace platform {
 
-std::optional<bitmap> read_clipboard_image(int) { return std::nullopt; }
+std::optional<bitmap> read_clipboard_image(int, clipboard_transfer& info) {
+  info = clipboard_transfer{};
+  return std::nullopt;
+}
+
+std::optional<bitmap> read_clipboard_image(int timeout_ms) {
+  clipboard_transfer info;
+  return read_clipboard_image(timeout_ms, info);
+}
 
 }  // namespace platform
