@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/bitmap.h"
+#include "sheetdesk/desk_template.h"
 
 namespace sheetdesk {
 
@@ -38,7 +39,7 @@ class clipboard_photo_source : public i_photo_source {
 // (see result_path_for). Failures to write either file are not reported: the
 // request still counts as done.
 void work_request(const platform::bitmap& photo, const std::string& image_path,
-                  const std::string& template_path = "VarnelTpl.txt");
+                  const std::string& template_path = template_file_name);
 
 // The next request line without its line end (LF or CR LF), or none at the end
 // of input. A line longer than max_request_bytes is read to its end and
@@ -51,6 +52,6 @@ std::optional<request_line> read_request_line(std::FILE* in);
 
 // Runs requests until a line starting with "exit" or the end of input; returns the exit status (0).
 int run_request_loop(std::FILE* in, std::FILE* out, i_photo_source& source,
-                     const std::string& template_path = "VarnelTpl.txt");
+                     const std::string& template_path = template_file_name);
 
 }  // namespace sheetdesk
