@@ -188,11 +188,18 @@ bool compress_rows(const bitmap& image, int quality, unsigned char** block, unsi
 bool encode_jpeg(const bitmap& image, int quality, std::vector<std::uint8_t>& out) {
   out.clear();
   if (!image.has_image()) return false;
-  unsigned char* block = nullptr;
-  unsigned long block_size = 0;
+  // Start with a block big enough for most photographs at usual qualities, so
+  // libjpeg does not grow (and copy) its output block from 4 KB upwards. If it
+  // must grow anyway, it leaves our first block to us and hands back its own.
+  unsigned long block_size =
+      static_cast<unsigned long>(image.width()) * static_cast<unsigned long>(image.height()) * 3 / 8 + 4096;
+  unsigned char* const first_block = static_cast<unsigned char*>(std::malloc(block_size));
+  if (!first_block) return false;
+  unsigned char* block = first_block;
   const bool ok = compress_rows(image, quality, &block, &block_size);
   if (ok && block) out.assign(block, block + block_size);
-  std::free(block);
+  if (block != first_block) std::free(block);
+  std::free(first_block);
   return ok && !out.empty();
 }
 
