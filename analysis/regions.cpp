@@ -1,6 +1,7 @@
 #include "analysis/regions.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "analysis/view_check.h"
 
@@ -15,10 +16,12 @@ void flood_extractor::extract_regions(raster_view& image) {
   if (image.mark_map.data == nullptr || image.mark_map.capacity != n || image.dark_points.data == nullptr ||
       image.dark_points.count < 0 || image.dark_points.count > image.dark_points.capacity)
     return;
-  if (queue_.size() != static_cast<std::size_t>(n)) {
-    queue_.clear();
-    queue_.shrink_to_fit();
-    queue_.resize(static_cast<std::size_t>(n));
+  if (capacity_ != static_cast<std::uint32_t>(n)) {
+    queue_.reset();
+    capacity_ = 0;
+    queue_.reset(new (std::nothrow) std::uint32_t[static_cast<std::size_t>(n)]);
+    if (!queue_) return;
+    capacity_ = static_cast<std::uint32_t>(n);
   }
 
   const std::int32_t* marks = image.mark_map.data;
@@ -45,10 +48,11 @@ flood_region flood_extractor::fill_region(std::int32_t x, std::int32_t y, std::i
   const std::int32_t* row_base = image.mark_row_offsets.data;
   const bool usable = analysis_detail::has_pixels(image) && marks != nullptr &&
                       image.mark_map.capacity == analysis_detail::pixel_count(image) && x >= 0 && y >= 0 && x < w &&
-                      y < h && queue_.size() == static_cast<std::size_t>(analysis_detail::pixel_count(image));
+                      y < h && queue_ != nullptr &&
+                      capacity_ == static_cast<std::uint32_t>(analysis_detail::pixel_count(image));
   if (usable) {
-    const std::uint32_t capacity = static_cast<std::uint32_t>(queue_.size());
-    std::uint32_t* queue = queue_.data();
+    const std::uint32_t capacity = capacity_;
+    std::uint32_t* queue = queue_.get();
     marks[row_base[y] + x] = label;
     head_ = tail_ = 0;
     queue[tail_] = static_cast<std::uint32_t>(pack_point(x, y));

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "analysis/options.h"
@@ -56,8 +57,11 @@ class flood_extractor {
 
  private:
   region_finish finish_ = region_finish::full;
-  // Ring buffer of packed positions, sized once per image size.
-  std::vector<std::uint32_t> queue_;
+  // Ring buffer of packed positions, sized once per image size. Left
+  // uninitialised: a fill restarts at entry 0, so only as many entries as the
+  // largest region are ever touched.
+  std::unique_ptr<std::uint32_t[]> queue_;
+  std::uint32_t capacity_ = 0;
   std::uint32_t head_ = 0;
   std::uint32_t tail_ = 0;
 };

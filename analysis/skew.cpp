@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "analysis/binarize.h"
 #include "analysis/view_check.h"
 #include "platform/step_trace.h"
@@ -133,8 +137,92 @@ float estimate_skew(raster_view& image, const skew_options& options) {
 
 namespace {
 
+// Weights of the four neighbours in 256ths for the fractions fx, fy (in
+// sixteenths): bilinear_table[v][a][b] is exactly (v * a * b + 128) >> 8,
+// since v * a/16 * b/16 + 0.5 is exact in double and non-negative. So each
+// term is (p * w + 128) >> 8 with w = a * b <= 256, which fits 16-bit lanes
+// (255 * 256 + 128 < 65536): the vector path below gives the table's values.
+struct neighbour_weights {
+  std::int32_t w00, w10, w01, w11;
+};
+
+inline neighbour_weights weights_of(std::int32_t fx, std::int32_t fy) {
+  return {(16 - fx) * (16 - fy), fx * (16 - fy), (16 - fx) * fy, fx * fy};
+}
+
+#if defined(__SSE2__)
+// Per (fy * 16 + fx): the multipliers of p00 p10 (low half) and p01 p11
+// (high half) as 16-bit lanes b g r b g r 0 0.
+struct weight_vectors {
+  alignas(16) std::uint16_t top[256][8];
+  alignas(16) std::uint16_t bottom[256][8];
+};
+
+const weight_vectors& sse_weights() {
+  static const weight_vectors table = [] {
+    weight_vectors t{};
+    for (int fy = 0; fy < 16; ++fy)
+      for (int fx = 0; fx < 16; ++fx) {
+        const neighbour_weights w = weights_of(fx, fy);
+        const int i = fy * 16 + fx;
+        for (int c = 0; c < 3; ++c) {
+          t.top[i][c] = static_cast<std::uint16_t>(w.w00);
+          t.top[i][c + 3] = static_cast<std::uint16_t>(w.w10);
+          t.bottom[i][c] = static_cast<std::uint16_t>(w.w01);
+          t.bottom[i][c + 3] = static_cast<std::uint16_t>(w.w11);
+        }
+      }
+    return t;
+  }();
+  return table;
+}
+
+// Six bytes (two neighbouring pixels) as 16-bit lanes, reading nothing past them.
+inline __m128i load_pair(const std::uint8_t* p) {
+  std::uint32_t first;
+  std::uint16_t second;
+  std::memcpy(&first, p, 4);
+  std::memcpy(&second, p + 4, 2);
+  const __m128i bytes = _mm_insert_epi16(_mm_cvtsi32_si128(static_cast<int>(first)), second, 2);
+  return _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
+}
+
+inline void blend_pixel(const std::uint8_t* p0, const std::uint8_t* p1, std::int32_t fx, std::int32_t fy,
+                        std::uint8_t* out, const weight_vectors& wv) {
+  const int i = fy * 16 + fx;
+  const __m128i round = _mm_set1_epi16(128);
+  __m128i top = _mm_mullo_epi16(load_pair(p0), _mm_load_si128(reinterpret_cast<const __m128i*>(wv.top[i])));
+  __m128i bottom = _mm_mullo_epi16(load_pair(p1), _mm_load_si128(reinterpret_cast<const __m128i*>(wv.bottom[i])));
+  top = _mm_srli_epi16(_mm_add_epi16(top, round), 8);
+  bottom = _mm_srli_epi16(_mm_add_epi16(bottom, round), 8);
+  __m128i sum = _mm_add_epi16(top, bottom);          // lanes 0-2: left pair, 3-5: right pair
+  sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 6));  // lanes 0-2: all four
+  const std::uint32_t v = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));  // limited to 255
+  out[0] = static_cast<std::uint8_t>(v);
+  out[1] = static_cast<std::uint8_t>(v >> 8);
+  out[2] = static_cast<std::uint8_t>(v >> 16);
+}
+#endif
+
+// The table form of one destination pixel, used where no vector unit is.
+inline void blend_pixel_table(const std::uint8_t* p0, const std::uint8_t* p1, std::int32_t fx, std::int32_t fy,
+                              std::uint8_t* out, const std::uint8_t* table) {
+  constexpr int row = bilinear_weights;
+  constexpr int value = bilinear_weights * bilinear_weights;
+  const std::int32_t o00 = (16 - fx) * row + (16 - fy);
+  const std::int32_t o10 = fx * row + (16 - fy);
+  const std::int32_t o01 = (16 - fx) * row + fy;
+  const std::int32_t o11 = fx * row + fy;
+  for (int ch = 0; ch < 3; ++ch) {
+    const std::int32_t v = table[p0[ch] * value + o00] + table[p0[ch + 3] * value + o10] +
+                           table[p1[ch] * value + o01] + table[p1[ch + 3] * value + o11];
+    out[ch] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+  }
+}
+
 // Bilinear rows: destination pixel (j, i) from the four source pixels around
 // the source position (sixteenths of a pixel) that the turn maps it to.
+template <bool use_table>
 void rotate_bilinear_rows(const raster_view& source, raster_view& destination, std::int32_t c, std::int32_t s,
                           int shift) {
   const std::int32_t w = source.width;
@@ -142,13 +230,14 @@ void rotate_bilinear_rows(const raster_view& source, raster_view& destination, s
   const std::int32_t hw = w / 2;
   const std::int32_t hh = h / 2;
   const std::uint8_t* table = bilinear_table().data();
+#if defined(__SSE2__)
+  const weight_vectors& wv = sse_weights();
+#endif
   const std::uint8_t* src = source.pixels;
   const std::int32_t stride = source.stride;
   const int frac_shift = shift - 4;
   const std::uint32_t uc = static_cast<std::uint32_t>(c);
   const std::uint32_t us = static_cast<std::uint32_t>(s);
-  constexpr int row = bilinear_weights;
-  constexpr int value = bilinear_weights * bilinear_weights;
   for (std::int32_t i = 0; i < h; ++i) {
     std::uint8_t* out = destination.pixels + destination.row_offsets[i];
     const std::uint32_t dy = static_cast<std::uint32_t>(i - hh);
@@ -162,19 +251,19 @@ void rotate_bilinear_rows(const raster_view& source, raster_view& destination, s
       const std::int32_t sx = hw + (ux >> 4);
       const std::int32_t sy = hh + (uy >> 4);
       if (sx < 0 || sy < 0 || sx + 1 >= w || sy + 1 >= h) continue;
-      const std::int32_t fx = ux & 15;
-      const std::int32_t fy = uy & 15;
-      const std::int32_t o00 = (16 - fx) * row + (16 - fy);
-      const std::int32_t o10 = fx * row + (16 - fy);
-      const std::int32_t o01 = (16 - fx) * row + fy;
-      const std::int32_t o11 = fx * row + fy;
       const std::uint8_t* p0 = src + destination.row_offsets[sy] + destination.column_offsets[sx];
       const std::uint8_t* p1 = p0 + stride;
-      for (int ch = 0; ch < 3; ++ch) {
-        const std::int32_t v = table[p0[ch] * value + o00] + table[p0[ch + 3] * value + o10] +
-                               table[p1[ch] * value + o01] + table[p1[ch + 3] * value + o11];
-        out[ch] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+#if defined(__SSE2__)
+      if constexpr (!use_table) {
+        // The turned rows cross the source rows on a slant, which the
+        // hardware prefetcher cannot follow: fetch the source row that the
+        // next destination row will need here, one row's work ahead.
+        _mm_prefetch(reinterpret_cast<const char*>(p1 + stride), _MM_HINT_T0);
+        blend_pixel(p0, p1, ux & 15, uy & 15, out, wv);
+        continue;
       }
+#endif
+      blend_pixel_table(p0, p1, ux & 15, uy & 15, out, table);
     }
   }
 }
@@ -221,12 +310,29 @@ void rotate_self(const raster_view& source, raster_view& destination, float angl
     std::memset(destination.pixels, 255,
                 static_cast<std::size_t>(destination.stride) * static_cast<std::size_t>(destination.height));
     if (options.sampling == rotation_sampling::bilinear)
-      rotate_bilinear_rows(source, destination, c, s, table.shift);
+      rotate_bilinear_rows<false>(source, destination, c, s, table.shift);
     else
       rotate_nearest_rows(source, destination, c, s, table.shift);
   }
   trace_step(options.label, elapsed_ms(start), "");
 }
+
+namespace analysis_detail {
+
+void rotate_self_by_table(const raster_view& source, raster_view& destination, float angle) {
+  const trig_table& table = trig_table_of(table_form::full);
+  if (!(analysis_detail::has_pixels(source) && analysis_detail::has_pixels(destination) &&
+        source.width == destination.width && source.height == destination.height &&
+        source.stride == destination.stride))
+    return;
+  const std::int32_t k = angle_index(angle, table);
+  std::memset(destination.pixels, 255,
+              static_cast<std::size_t>(destination.stride) * static_cast<std::size_t>(destination.height));
+  rotate_bilinear_rows<true>(source, destination, table.cosines[static_cast<std::size_t>(k)],
+                             table.sines[static_cast<std::size_t>(k)], table.shift);
+}
+
+}  // namespace analysis_detail
 
 point map_point(std::int32_t width, std::int32_t height, float angle, std::int32_t x, std::int32_t y,
                 table_form tables) {

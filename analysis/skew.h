@@ -66,6 +66,12 @@ float estimate_skew(raster_view& image, const skew_options& options = {});
 void rotate_self(const raster_view& source, raster_view& destination, float angle,
                  const rotate_options& options = {});
 
+namespace analysis_detail {
+// rotate_self of the full build computed term by term from bilinear_table,
+// without the vector path: the reference the fast path must equal byte for byte.
+void rotate_self_by_table(const raster_view& source, raster_view& destination, float angle);
+}  // namespace analysis_detail
+
 // Where (x, y) of a width x height image lands when the image is turned by
 // `angle` as rotate_self does; with the negated angle, where a point of the
 // turned image came from.
