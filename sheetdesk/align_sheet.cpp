@@ -32,6 +32,25 @@ bool draw_photo(platform::bitmap& target, const platform::bitmap& photo, const p
   return platform::draw_image(target, photo, 0, 0, w, h, 0, 0, w, h, world, platform::interpolation::bilinear);
 }
 
+border_lines find_turned_border_lines(const platform::bitmap& photo, const platform::world_transform& world,
+                                      int top_fallback) {
+  border_lines lines{0, top_fallback};
+  if (!photo.has_image()) return lines;
+  const int width = photo.width();
+  const int height = photo.height();
+  platform::bitmap strip;
+  if (width / 4 > 0 && strip.create(width / 4, height) && draw_photo(strip, photo, world)) {
+    const int left = strongest_left_column(strip, width / 4);
+    if (left >= 0) lines.left = left;
+  }
+  strip = platform::bitmap{};
+  if (height / 4 > 0 && strip.create(width, height / 4) && draw_photo(strip, photo, world)) {
+    const int top = strongest_top_row(strip, height / 4);
+    if (top >= 0) lines.top = top;
+  }
+  return lines;
+}
+
 std::optional<platform::bitmap> align_sheet(const platform::bitmap& photo, alignment* found) {
   if (found) *found = alignment{};
   if (!photo.has_image() || photo.width() <= 0 || photo.height() <= 0) return std::nullopt;
@@ -41,15 +60,14 @@ std::optional<platform::bitmap> align_sheet(const platform::bitmap& photo, align
     const peak_list peaks = find_peaks(vote_lines(photo));
     const double skew = average_skew(peaks);
 
-    platform::bitmap aligned;
-    if (!aligned.create(width, height)) return std::nullopt;
     platform::world_transform world = levelling_transform(width, height, skew);
-    draw_photo(aligned, photo, world);
-    const border_lines lines = find_border_lines(aligned, peak_distance(peaks[0], width));
+    const border_lines lines = find_turned_border_lines(photo, world, peak_distance(peaks[0], width));
 
     // Appended, so the shift acts after the turn.
     world.dx += -1.0 - lines.left;
     world.dy += -1.0 - lines.top;
+    platform::bitmap aligned;
+    if (!aligned.create(width, height)) return std::nullopt;
     draw_photo(aligned, photo, world);
 
     if (found) *found = alignment{skew, lines.left, lines.top};

@@ -22,6 +22,13 @@ platform::world_transform levelling_transform(int width, int height, double skew
 // through `world`, bilinear. False when drawing failed.
 bool draw_photo(platform::bitmap& target, const platform::bitmap& photo, const platform::world_transform& world);
 
+// The border lines of the photograph drawn through `world` on a canvas of its
+// size, as find_border_lines finds them on that drawing; only the left
+// quarter's columns and the top quarter's rows are drawn (two strips through
+// the same transform give exactly those pixels), half the work of the whole.
+border_lines find_turned_border_lines(const platform::bitmap& photo, const platform::world_transform& world,
+                                      int top_fallback);
+
 struct alignment {
   double skew = 0;
   int left_line = 0;

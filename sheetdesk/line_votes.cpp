@@ -1,5 +1,6 @@
 #include "sheetdesk/line_votes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -106,29 +107,34 @@ double average_skew(const peak_list& peaks) {
   return sum / static_cast<double>(peak_count);
 }
 
+int strongest_left_column(const platform::bitmap& image, int columns) {
+  if (!image.has_image()) return -1;
+  columns = std::clamp(columns, 0, image.width());
+  std::vector<int> counts(static_cast<std::size_t>(columns), 0);
+  for (int y = 0; y < image.height(); ++y) {
+    const std::uint8_t* row = image.row(y);
+    for (int x = 0; x < columns; ++x)
+      if (is_dark_pixel(row + x * platform::bytes_per_pixel)) ++counts[x];
+  }
+  return first_greatest(counts);
+}
+
+int strongest_top_row(const platform::bitmap& image, int rows) {
+  if (!image.has_image()) return -1;
+  rows = std::clamp(rows, 0, image.height());
+  std::vector<int> counts(static_cast<std::size_t>(rows), 0);
+  for (int y = 0; y < rows; ++y) {
+    const std::uint8_t* row = image.row(y);
+    for (int x = 0; x < image.width(); ++x)
+      if (is_dark_pixel(row + x * platform::bytes_per_pixel)) ++counts[y];
+  }
+  return first_greatest(counts);
+}
+
 border_lines find_border_lines(const platform::bitmap& image, int top_fallback) {
   border_lines lines{0, top_fallback};
-  if (!image.has_image()) return lines;
-  const int width = image.width();
-  const int height = image.height();
-  const int left_columns = width / 4;
-  const int top_rows = height / 4;
-  std::vector<int> column_counts(static_cast<std::size_t>(left_columns), 0);
-  std::vector<int> row_counts(static_cast<std::size_t>(top_rows), 0);
-  // Rows of the top quarter are read whole, the others only in the left quarter.
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* row = image.row(y);
-    const int row_end = y < top_rows ? width : left_columns;
-    int dark = 0;
-    for (int x = 0; x < row_end; ++x) {
-      if (!is_dark_pixel(row + x * platform::bytes_per_pixel)) continue;
-      ++dark;
-      if (x < left_columns) ++column_counts[x];
-    }
-    if (y < top_rows) row_counts[y] = dark;
-  }
-  const int left = first_greatest(column_counts);
-  const int top = first_greatest(row_counts);
+  const int left = strongest_left_column(image, image.width() / 4);
+  const int top = strongest_top_row(image, image.height() / 4);
   if (left >= 0) lines.left = left;
   if (top >= 0) lines.top = top;
   return lines;

@@ -74,4 +74,10 @@ struct border_lines {
 };
 border_lines find_border_lines(const platform::bitmap& image, int top_fallback);
 
+// The two halves of that search: the first column of x < columns with the
+// most dark pixels over all rows, and the first row of y < rows with the most
+// dark pixels over all columns; -1 when none has a dark pixel.
+int strongest_left_column(const platform::bitmap& image, int columns);
+int strongest_top_row(const platform::bitmap& image, int rows);
+
 }  // namespace sheetdesk

@@ -45,6 +45,26 @@ TEST(levelling_transform, turns_about_the_integer_centre) {
   EXPECT_NEAR(ry, 15, 1e-9);
 }
 
+TEST(find_turned_border_lines, finds_what_the_whole_drawing_shows) {
+  ruled_sheet_layout layout;
+  layout.frame_width = 5;
+  for (const double skew : {0.0, 3.0, -7.0, 2.34, 45.0, -45.0}) {
+    const platform::bitmap photo = ruled_sheet(layout, skew);
+    const platform::world_transform world = levelling_transform(photo.width(), photo.height(), skew);
+    platform::bitmap whole;
+    ASSERT_TRUE(whole.create(photo.width(), photo.height()));
+    ASSERT_TRUE(draw_photo(whole, photo, world));
+    const border_lines want = find_border_lines(whole, -123);
+    const border_lines got = find_turned_border_lines(photo, world, -123);
+    EXPECT_EQ(got.left, want.left) << skew;
+    EXPECT_EQ(got.top, want.top) << skew;
+  }
+  const platform::bitmap blank = filled_image(30, 30);
+  const border_lines none = find_turned_border_lines(blank, levelling_transform(30, 30, -45.0), -30);
+  EXPECT_EQ(none.left, 0);
+  EXPECT_EQ(none.top, -30);
+}
+
 TEST(align_sheet, a_straight_photograph_is_only_shifted_past_its_border_lines) {
   const ruled_sheet_layout layout;
   const platform::bitmap photo = ruled_sheet(layout, 0);
