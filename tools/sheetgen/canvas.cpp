@@ -109,9 +109,9 @@ bool sheet_canvas::create(double width_mm, double height_mm, double scale, std::
     for (int x = 0; x < width_; ++x) {
       const std::uint64_t r = rng.next();
       const int speckle = static_cast<int>(r & 3) + static_cast<int>((r >> 2) & 3) - 3;  // -3 .. 3
-      p[3 * x + 0] = static_cast<std::uint8_t>(238 + speckle);
+      p[3 * x + 0] = static_cast<std::uint8_t>(241 + speckle);
       p[3 * x + 1] = static_cast<std::uint8_t>(245 + speckle);
-      p[3 * x + 2] = static_cast<std::uint8_t>(248 + speckle);
+      p[3 * x + 2] = static_cast<std::uint8_t>(247 + speckle);
     }
   }
   return true;

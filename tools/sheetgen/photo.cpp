@@ -68,6 +68,15 @@ struct noise_field {
     for (float& f : v) f /= peak;
   }
 
+  // Mirrored beyond the field, so any coordinate gives a continuous value.
+  float at_mirrored(double x, double y) const {
+    const double fw = (width - 2) * cell, fh = (height - 2) * cell;
+    double tx = std::fmod(std::fabs(x), 2 * fw), ty = std::fmod(std::fabs(y), 2 * fh);
+    if (tx > fw) tx = 2 * fw - tx;
+    if (ty > fh) ty = 2 * fh - ty;
+    return at(tx, ty);
+  }
+
   float at(double x, double y) const {
     const double gx = std::clamp(x / cell, 0.0, width - 1.001), gy = std::clamp(y / cell, 0.0, height - 1.001);
     const int ix = static_cast<int>(gx), iy = static_cast<int>(gy);
@@ -108,7 +117,7 @@ struct desk_painter {
         const double a = rng.range(-0.35, 0.35) + (rng.chance(0.5) ? 0 : pi / 2);
         grain_cos = std::cos(a);
         grain_sin = std::sin(a);
-        grain_period = rng.range(14, 26) * p / 6.0;
+        grain_period = rng.range(20, 34) * p / 6.0;
         break;
       }
       case desk_kind::mat: {
@@ -138,11 +147,15 @@ struct desk_painter {
       case desk_kind::wood: {
         const double across = -x * grain_sin + y * grain_cos;
         const double along = x * grain_cos + y * grain_sin;
-        const double ring = 0.5 + 0.5 * std::sin(2 * pi * (across / grain_period + 1.8 * c + 0.35 * m));
-        // Fine streaks: stretched along the grain.
-        const double streak = hash01(static_cast<std::int64_t>(std::floor(across / 1.6)),
-                                     static_cast<std::int64_t>(std::floor(along / 90.0)), salt);
-        const float k = static_cast<float>(1 - 0.09 * ring - 0.05 * streak + 0.02 * fine + 0.03 * c);
+        // Growth rings: thin darker lines whose spacing drifts, bent by
+        // noise that is stretched along the grain.
+        const double bend = 2.2 * c + 0.9 * medium.at_mirrored(along * 0.12, across * 0.8);
+        const double s = 0.5 + 0.5 * std::sin(2 * pi * (across / grain_period + bend));
+        const double ring = s * s * s * s;
+        // Fine fibres: short streaks along the grain.
+        const double streak = hash01(static_cast<std::int64_t>(std::floor(across / 1.3)),
+                                     static_cast<std::int64_t>(std::floor(along / 60.0)), salt);
+        const float k = static_cast<float>(1 - 0.10 * ring - 0.045 * streak + 0.02 * fine + 0.035 * c);
         out[0] = base[0] * k * static_cast<float>(1 - 0.04 * ring);
         out[1] = base[1] * k;
         out[2] = base[2] * k;
@@ -372,7 +385,7 @@ bool render_sheet(const sheet_options& o, rendered_sheet& out, std::string& erro
   const double light_angle = desk_rng.range(0, 2 * pi);
   const double ldx = std::cos(light_angle), ldy = std::sin(light_angle);
   const double half_diag = 0.5 * std::sqrt(double(W) * W + double(H) * H);
-  const float tint[3] = {0.95f, 0.985f, 1.0f};
+  const float tint[3] = {0.965f, 0.988f, 1.0f};
   const float exposure = static_cast<float>(desk_rng.range(0.91, 0.96));
   // Shadow of the sheet on the desk, cast toward the light's far side.
   // A desk pixel lies in shadow when the point one offset toward the light is on the sheet.
