@@ -11,7 +11,7 @@ namespace {
 using clock_type = std::chrono::steady_clock;
 
 // Takes audio at real-time pace: each write returns when its samples would
-// have been heard, so pending audio is always nil. A WAV writer, when given,
+// have been heard, so nothing is ever left to drain. A WAV writer, when given,
 // receives exactly what was "played".
 class clock_sink final : public i_audio_sink {
  public:
@@ -25,7 +25,7 @@ class clock_sink final : public i_audio_sink {
         std::chrono::duration<double>(static_cast<double>(count) / rate_));
     std::this_thread::sleep_until(play_end_);
   }
-  int pending_ms() override { return 0; }
+  void drain() override {}  // each write already lasted as long as its audio
   void discard() override { play_end_ = clock_type::now(); }
   const char* name() const override { return wav_ ? "wav" : "null"; }
 
@@ -127,8 +127,8 @@ std::unique_ptr<i_audio_sink> open_audio_sink(std::string_view choice, int sampl
   } else if (choice == "pulse") {
     sink = make_pulse_sink(sample_rate);
     if (!sink) std::fprintf(stderr, "speakd: no PulseAudio output; audio is discarded\n");
-  } else if (choice == "alsa") {
-    sink = make_alsa_sink(sample_rate);
+  } else if (choice == "alsa" || choice.substr(0, 5) == "alsa:") {
+    sink = make_alsa_sink(sample_rate, choice == "alsa" ? std::string("default") : std::string(choice.substr(5)));
     if (!sink) std::fprintf(stderr, "speakd: no ALSA output; audio is discarded\n");
   } else {
     if (!choice.empty() && choice != "default")

@@ -16,8 +16,9 @@ class i_audio_sink {
   // Plays the samples; returns about when the device has taken them, so a
   // caller writing small pieces keeps real-time pace.
   virtual void write(const std::int16_t* samples, std::size_t count) = 0;
-  // Milliseconds of written audio not yet heard.
-  virtual int pending_ms() = 0;
+  // Returns once everything written has been heard. Devices hold back a start
+  // threshold of audio, so the tail of a text is only heard after this call.
+  virtual void drain() = 0;
   // Drops written audio that has not been heard yet.
   virtual void discard() = 0;
   // Short name for diagnostics: "pulse", "alsa", "null", "wav".
@@ -25,7 +26,7 @@ class i_audio_sink {
 };
 
 // SPEAKD_AUDIO values: unset, empty or "default" tries PulseAudio then ALSA;
-// "pulse" or "alsa" tries that one only; "null" discards at real-time pace;
+// "pulse" or "alsa" tries that one only ("alsa:NAME" a named ALSA device); "null" discards at real-time pace;
 // "wav:PATH" writes a WAV file. Whatever cannot be opened falls back to the
 // null sink; only an explicit request that fails is noted on standard error.
 std::unique_ptr<i_audio_sink> open_audio_sink(std::string_view choice, int sample_rate);
@@ -36,7 +37,7 @@ std::unique_ptr<i_audio_sink> make_wav_sink(const std::string& path, int sample_
 
 // Device sinks; null when the library is missing from the build or no device opens.
 std::unique_ptr<i_audio_sink> make_pulse_sink(int sample_rate);
-std::unique_ptr<i_audio_sink> make_alsa_sink(int sample_rate);
+std::unique_ptr<i_audio_sink> make_alsa_sink(int sample_rate, const std::string& device = "default");
 
 // A mono 16-bit PCM WAV file whose header is brought up to date after every
 // append, so the file is complete even when the program is killed.

@@ -19,11 +19,9 @@ class pulse_sink final : public i_audio_sink {
     int error = 0;
     pa_simple_write(stream_, samples, count * sizeof(std::int16_t), &error);
   }
-  int pending_ms() override {
+  void drain() override {
     int error = 0;
-    const pa_usec_t latency = pa_simple_get_latency(stream_, &error);
-    if (latency == static_cast<pa_usec_t>(-1)) return 0;
-    return static_cast<int>(latency / 1000);
+    pa_simple_drain(stream_, &error);
   }
   void discard() override {
     int error = 0;

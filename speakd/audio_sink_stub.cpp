@@ -6,5 +6,5 @@
 std::unique_ptr<i_audio_sink> make_pulse_sink(int) { return nullptr; }
 #endif
 #ifndef SPEAKD_WITH_ALSA
-std::unique_ptr<i_audio_sink> make_alsa_sink(int) { return nullptr; }
+std::unique_ptr<i_audio_sink> make_alsa_sink(int, const std::string&) { return nullptr; }
 #endif

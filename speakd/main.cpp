@@ -44,7 +44,8 @@ const char usage_text[] =
     "  stop         silence the voice\n"
     "  exit         end (as does the end of input)\n"
     "Environment:\n"
-    "  SPEAKD_AUDIO        default (PulseAudio, then ALSA), pulse, alsa, null, or wav:PATH\n"
+    "  SPEAKD_AUDIO        default (PulseAudio, then ALSA), pulse, alsa, alsa:DEVICE,\n"
+    "                      null, or wav:PATH\n"
     "  SPEAKD_ESPEAK_DATA  folder of the espeak-ng data (default: the library's own)\n"
     "Exit status: 0 after exit, -2 (254) when the voice cannot be created.\n";
 

@@ -1,13 +1,11 @@
 #include "speakd/voice.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace {
 
 constexpr int piece_ms = 20;          // playback granularity: how soon pause and purge are heard
 constexpr int max_queued_ms = 5000;   // playback queue limit; synthesis runs far ahead of real time
-constexpr int drain_poll_ms = 20;     // how often the device's remaining audio is checked
 
 std::size_t samples_for_ms(int rate, int ms) {
   return std::max<std::size_t>(1, static_cast<std::size_t>(rate) * static_cast<std::size_t>(ms) / 1000);
@@ -160,19 +158,15 @@ void voice::play_loop() {
       lock.lock();
       continue;
     }
-    if (!paused_ && sink_busy_) {
-      // Everything is written: wait for the device to play it out.
+    if (!paused_ && sink_busy_ && !synthesizing_ && texts_.empty()) {
+      // The text is fully written: let the device play out its last audio.
       lock.unlock();
-      const int left_ms = sink_->pending_ms();
+      sink_->drain();
       lock.lock();
-      if (left_ms <= 0) {
-        if (audio_.empty() && !discard_requested_) {
-          sink_busy_ = false;
-          notify_if_idle_locked();
-        }
-        continue;
+      if (audio_.empty() && !discard_requested_) {
+        sink_busy_ = false;
+        notify_if_idle_locked();
       }
-      work_cv_.wait_for(lock, std::chrono::milliseconds(std::min(left_ms, drain_poll_ms)));
       continue;
     }
     work_cv_.wait(lock);

@@ -244,6 +244,20 @@ TEST(speakd, an_unwritable_wav_path_or_no_device_falls_back_quietly) {
   }
 }
 
+TEST(speakd, plays_through_alsa_when_a_device_opens) {
+  // ALSA's "null" device exists without any sound card and swallows audio at once.
+  speakd_run run("alsa:null");
+  ASSERT_TRUE(run.started);
+  run.send("speak" + short_text);
+  ASSERT_TRUE(run.reply(10000));
+  run.send("speak" + long_text);
+  run.send("stop");
+  ASSERT_TRUE(run.reply(5000));
+  run.send("exit");
+  EXPECT_TRUE(run.ends_with_status_0());
+  EXPECT_EQ(run.child.stderr_text(), "") << "the device did not open";
+}
+
 TEST(speakd, bad_input_is_spoken_or_ignored_without_harm) {
   speakd_run run;
   ASSERT_TRUE(run.started);

@@ -36,7 +36,7 @@ class recording_sink final : public i_audio_sink {
     }
     std::this_thread::sleep_for(std::chrono::microseconds(count * 1000000 / rate));
   }
-  int pending_ms() override { return 0; }
+  void drain() override {}
   void discard() override {
     std::lock_guard lock(record_->mutex);
     ++record_->discards;

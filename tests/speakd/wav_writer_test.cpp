@@ -70,7 +70,6 @@ TEST(speakd_audio_sinks, wav_sink_records_what_is_played_at_real_time_pace) {
   for (int i = 0; i < 3; ++i) sink->write(piece.data(), piece.size());
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(250));  // three pieces of 100 ms, not instant
-  EXPECT_EQ(sink->pending_ms(), 0);
   sink.reset();
   auto w = parse_wav(test_support::read_file(path));
   ASSERT_TRUE(w.ok);
