@@ -229,6 +229,11 @@ bool list_capture_devices(const std::string& sysfs_root, std::vector<device_entr
     const std::optional<unsigned> number = video_node_number(entry->d_name);
     if (!number) continue;
     nodes.emplace_back(*number, entry->d_name);
+    // Only the lowest-numbered nodes are kept, so a crowded folder cannot grow the list.
+    if (nodes.size() >= 2 * max_video_nodes) {
+      std::sort(nodes.begin(), nodes.end());
+      nodes.resize(max_video_nodes);
+    }
   }
   closedir(dir);
   std::sort(nodes.begin(), nodes.end());

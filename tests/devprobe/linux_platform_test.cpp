@@ -28,7 +28,7 @@ std::string usb(const std::string& ids, const std::string& instance) {
   return "\\\\?\\usb#" + ids + "#" + instance + "#" + capture_guid + "\\global";
 }
 
-TEST(list_capture_devices, one_path_per_capture_node_in_node_order) {
+TEST(devprobe_list_capture_devices, one_path_per_capture_node_in_node_order) {
   temp_dir dir;
   const std::string sysfs = dir.path();
   add_usb_node(sysfs, {.node = 10, .port = "3-1", .pid = "DC02", .serial = "SN-77"});
@@ -53,7 +53,7 @@ TEST(list_capture_devices, one_path_per_capture_node_in_node_order) {
             }));
 }
 
-TEST(list_capture_devices, odd_usb_entries_are_listed_without_a_path) {
+TEST(devprobe_list_capture_devices, odd_usb_entries_are_listed_without_a_path) {
   struct row {
     const char* what;
     usb_node node;
@@ -89,7 +89,7 @@ TEST(list_capture_devices, odd_usb_entries_are_listed_without_a_path) {
   EXPECT_EQ(paths_of(devices), std::vector<std::string>{"<unreadable>"});
 }
 
-TEST(list_capture_devices, no_class_folder_is_no_category) {
+TEST(devprobe_list_capture_devices, no_class_folder_is_no_category) {
   temp_dir dir;
   std::vector<device_entry> devices{{"stale"}};
   EXPECT_FALSE(list_capture_devices(dir.path(), devices));
@@ -99,9 +99,21 @@ TEST(list_capture_devices, no_class_folder_is_no_category) {
   EXPECT_TRUE(devices.empty());
 }
 
+TEST(devprobe_list_capture_devices, keeps_the_lowest_numbered_nodes_of_a_crowded_folder) {
+  temp_dir dir;
+  const std::size_t count = 2 * max_video_nodes + 50;
+  for (std::size_t i = count; i-- > 0;) fs::create_directories(dir.path() + "/class/video4linux/video" + std::to_string(i));
+  std::vector<device_entry> devices;
+  ASSERT_TRUE(list_capture_devices(dir.path(), devices));
+  ASSERT_EQ(devices.size(), max_video_nodes);
+  EXPECT_EQ(devices.front().device_path, "\\\\?\\root#video4linux#video0#" + capture_guid + "\\global");
+  EXPECT_EQ(devices.back().device_path,
+            "\\\\?\\root#video4linux#video" + std::to_string(max_video_nodes - 1) + "#" + capture_guid + "\\global");
+}
+
 const std::string key = "SYSTEM\\Control\\{g}\\##?#usb#x{g}\\#GLOBAL\\Device Parameters";
 
-TEST(set_registry_string, writes_the_text_and_its_nul_into_the_key_folder) {
+TEST(devprobe_set_registry_string, writes_the_text_and_its_nul_into_the_key_folder) {
   temp_dir dir;
   make_key(dir.path(), key);
   ASSERT_EQ(set_registry_string(dir.path(), key, "FriendlyName", "Desk Cam"), write_status::written);
@@ -111,7 +123,7 @@ TEST(set_registry_string, writes_the_text_and_its_nul_into_the_key_folder) {
   EXPECT_EQ(files_below(dir.path()).size(), 1u);  // no temporary file left behind
 }
 
-TEST(set_registry_string, finds_key_and_value_names_whatever_their_case) {
+TEST(devprobe_set_registry_string, finds_key_and_value_names_whatever_their_case) {
   temp_dir dir;
   make_key(dir.path(), "system\\CONTROL\\{G}\\##?#USB#X{G}\\#global\\device parameters");
   const std::string folder = key_folder(dir.path(), "system\\CONTROL\\{G}\\##?#USB#X{G}\\#global\\device parameters");
@@ -121,7 +133,7 @@ TEST(set_registry_string, finds_key_and_value_names_whatever_their_case) {
   EXPECT_EQ(files_below(dir.path()).size(), 1u);
 }
 
-TEST(set_registry_string, cannot_open_what_is_missing_unsafe_or_read_only) {
+TEST(devprobe_set_registry_string, cannot_open_what_is_missing_unsafe_or_read_only) {
   struct row {
     const char* what;
     std::string key_path;
@@ -154,14 +166,14 @@ TEST(set_registry_string, cannot_open_what_is_missing_unsafe_or_read_only) {
   EXPECT_TRUE(files_below(dir.path()).empty());
 }
 
-TEST(set_registry_string, a_folder_in_the_value_place_is_a_failed_write) {
+TEST(devprobe_set_registry_string, a_folder_in_the_value_place_is_a_failed_write) {
   temp_dir dir;
   make_key(dir.path(), "K\\FriendlyName");
   EXPECT_EQ(set_registry_string(dir.path(), "K", "FriendlyName", "x"), write_status::write_failed);
   EXPECT_TRUE(files_below(dir.path()).empty());
 }
 
-TEST(parse_major_version, takes_the_major_number_or_a_modern_system) {
+TEST(devprobe_parse_major_version, takes_the_major_number_or_a_modern_system) {
   struct row {
     const char* text;
     int major;

@@ -15,7 +15,7 @@ using namespace devprobe;
 using test_support::temp_dir;
 using test_support::write_file;
 
-TEST(parse_model_line, accepts_the_row_form_and_refuses_bad_lines) {
+TEST(devprobe_parse_model_line, accepts_the_row_form_and_refuses_bad_lines) {
   struct row {
     std::string line;
     bool ok;
@@ -60,7 +60,7 @@ TEST(parse_model_line, accepts_the_row_form_and_refuses_bad_lines) {
   }
 }
 
-TEST(parse_models_text, keeps_order_skips_repeats_and_stops_at_ten_rows) {
+TEST(devprobe_parse_models_text, keeps_order_skips_repeats_and_stops_at_ten_rows) {
   std::string text = "# site cameras\r\npid_0002=Two\r\nbad line\npid_0001=One\npid_0002=Two again\n";
   for (int i = 3; i <= 12; ++i) text += "pid_" + std::string(i < 10 ? "000" : "00") + std::to_string(i) + "=N\n";
   const model_table table = parse_models_text(text);
@@ -73,7 +73,7 @@ TEST(parse_models_text, keeps_order_skips_repeats_and_stops_at_ten_rows) {
   EXPECT_EQ(parse_models_text("pid_00AA=No final line feed").rows.size(), 1u);
 }
 
-TEST(models_file_locations, env_then_beside_the_executable_then_etc) {
+TEST(devprobe_models_file_locations, env_then_beside_the_executable_then_etc) {
   EXPECT_EQ(models_file_locations("/x/m.txt", "/opt/bin"),
             (std::vector<std::string>{"/x/m.txt", "/opt/bin/models.txt", "/etc/devprobe/models.txt"}));
   EXPECT_EQ(models_file_locations("", "/opt/bin"),
@@ -81,7 +81,7 @@ TEST(models_file_locations, env_then_beside_the_executable_then_etc) {
   EXPECT_EQ(models_file_locations(nullptr, ""), (std::vector<std::string>{"/etc/devprobe/models.txt"}));
 }
 
-TEST(choose_model_table, first_readable_file_wins_else_the_defaults) {
+TEST(devprobe_choose_model_table, first_readable_file_wins_else_the_defaults) {
   temp_dir dir;
   const std::string good = dir.file("good.txt");
   const std::string second = dir.file("second.txt");
@@ -100,7 +100,7 @@ TEST(choose_model_table, first_readable_file_wins_else_the_defaults) {
   EXPECT_EQ(choose_model_table({dir.file("missing")}).rows.size(), 10u);
 }
 
-TEST(load_models_file, reads_no_more_than_64_kib) {
+TEST(devprobe_load_models_file, reads_no_more_than_64_kib) {
   temp_dir dir;
   const std::string path = dir.file("big.txt");
   ASSERT_TRUE(write_file(path, std::string(max_models_file, '\n') + "pid_1234=Beyond the limit\n"));

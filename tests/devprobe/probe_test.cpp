@@ -14,7 +14,7 @@ const std::string guid = "{65e8773d-8f56-11d0-a3b9-00a0c9223196}";
 const std::string prefix = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\";
 const std::string suffix = "\\#GLOBAL\\Device Parameters";
 
-TEST(build_key_path, cuts_and_joins_as_a_table_of_cases) {
+TEST(devprobe_build_key_path, cuts_and_joins_as_a_table_of_cases) {
   const std::string cam = "\\\\?\\usb#vid_abcd&pid_dc01&mi_00#sn0042#" + guid + "\\global";
   struct row {
     const char* what;
@@ -52,7 +52,7 @@ TEST(build_key_path, cuts_and_joins_as_a_table_of_cases) {
   }
 }
 
-TEST(build_key_path, key_path_holds_at_most_511_bytes) {
+TEST(devprobe_build_key_path, key_path_holds_at_most_511_bytes) {
   // Fixed part: prefix (47) + "\" + suffix (26) = 74; two braced classes of
   // 100 bytes leave 237 instance bytes for 511.
   const std::string cls(98, 'c');
@@ -65,7 +65,7 @@ TEST(build_key_path, key_path_holds_at_most_511_bytes) {
   EXPECT_EQ(other, "untouched");
 }
 
-TEST(find_model, first_row_wins_case_folded_on_the_product_token) {
+TEST(devprobe_find_model, first_row_wins_case_folded_on_the_product_token) {
   const model_table table{{{"pid_0A1B", "Alpha"}, {"pid_DC01", "Delta"}, {"pid_00FF", "Omega"}}};
   struct row {
     std::string path;
@@ -93,7 +93,7 @@ TEST(find_model, first_row_wins_case_folded_on_the_product_token) {
   }
 }
 
-TEST(default_model_table, ten_distinct_capital_tokens) {
+TEST(devprobe_default_model_table, ten_distinct_capital_tokens) {
   const model_table table = default_model_table();
   ASSERT_EQ(table.rows.size(), max_model_rows);
   for (std::size_t i = 0; i < table.rows.size(); ++i) {
@@ -106,7 +106,7 @@ TEST(default_model_table, ten_distinct_capital_tokens) {
   }
 }
 
-TEST(convert_device_path, refuses_paths_that_do_not_fit_2048_bytes) {
+TEST(devprobe_convert_device_path, refuses_paths_that_do_not_fit_2048_bytes) {
   EXPECT_EQ(convert_device_path(std::string(2047, 'p')), std::string(2047, 'p'));
   EXPECT_EQ(convert_device_path(std::string(2048, 'p')), std::nullopt);
   EXPECT_EQ(convert_device_path(std::string("ab\0cd", 5)), "ab");
@@ -152,7 +152,7 @@ std::string usb_key(const std::string& pid, const std::string& instance) {
 
 const model_table two_models{{{"pid_DC01", "Delta One"}, {"pid_DC02", "Delta Two"}}};
 
-TEST(run_probe, early_failures_wait_for_one_character) {
+TEST(devprobe_run_probe, early_failures_wait_for_one_character) {
   fake_platform no_enumerator;
   no_enumerator.enumerator = false;
   EXPECT_EQ(run_probe(no_enumerator, two_models), -1);
@@ -168,7 +168,7 @@ TEST(run_probe, early_failures_wait_for_one_character) {
   EXPECT_EQ(run_probe(old_and_empty, two_models), -2);
 }
 
-TEST(run_probe, none_known_depends_on_the_major_version) {
+TEST(devprobe_run_probe, none_known_depends_on_the_major_version) {
   for (const auto& [major, code] : std::vector<std::pair<int, int>>{{4, 0}, {5, 0}, {6, -3}, {10, -3}}) {
     fake_platform p;
     p.major = major;
@@ -179,7 +179,7 @@ TEST(run_probe, none_known_depends_on_the_major_version) {
   }
 }
 
-TEST(run_probe, names_every_known_device_and_skips_the_unreadable) {
+TEST(devprobe_run_probe, names_every_known_device_and_skips_the_unreadable) {
   fake_platform p;
   p.devices = {{usb_path("dc02", "b")}, {std::nullopt}, {usb_path("5555", "c")},
                {"\\\\?\\usb#" + std::string(2100, 'x') + "pid_dc01{g}"},  // too long: skipped
@@ -191,7 +191,7 @@ TEST(run_probe, names_every_known_device_and_skips_the_unreadable) {
   EXPECT_EQ(p.writes[1].second, "Delta One");
 }
 
-TEST(run_probe, a_match_counts_even_when_nothing_could_be_written) {
+TEST(devprobe_run_probe, a_match_counts_even_when_nothing_could_be_written) {
   for (write_status result : {write_status::key_not_opened, write_status::write_failed}) {
     fake_platform p;
     p.devices = {{usb_path("dc01", "a")}};
@@ -205,7 +205,7 @@ TEST(run_probe, a_match_counts_even_when_nothing_could_be_written) {
   EXPECT_TRUE(unnamed.writes.empty());
 }
 
-TEST(run_probe, a_matched_path_without_backslash_ends_at_once_with_minus_8) {
+TEST(devprobe_run_probe, a_matched_path_without_backslash_ends_at_once_with_minus_8) {
   fake_platform p;
   p.devices = {{"usb#vid_abcd&pid_dc01#a#" + guid + "\\global"}, {usb_path("dc02", "b")}};
   EXPECT_EQ(run_probe(p, two_models), -8);
