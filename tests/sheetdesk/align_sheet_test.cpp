@@ -26,7 +26,7 @@ int first_dark_row(const platform::bitmap& image, int x, int from) {
   return -1;
 }
 
-TEST(levelling_transform, turns_about_the_integer_centre) {
+TEST(sheetdesk_levelling_transform, turns_about_the_integer_centre) {
   const platform::world_transform none = levelling_transform(101, 51, 0.0);
   EXPECT_EQ(none.m11, 1.0);
   EXPECT_EQ(none.m21, 0.0);
@@ -45,7 +45,7 @@ TEST(levelling_transform, turns_about_the_integer_centre) {
   EXPECT_NEAR(ry, 15, 1e-9);
 }
 
-TEST(find_turned_border_lines, finds_what_the_whole_drawing_shows) {
+TEST(sheetdesk_find_turned_border_lines, finds_what_the_whole_drawing_shows) {
   ruled_sheet_layout layout;
   layout.frame_width = 5;
   for (const double skew : {0.0, 3.0, -7.0, 2.34, 45.0, -45.0}) {
@@ -65,7 +65,7 @@ TEST(find_turned_border_lines, finds_what_the_whole_drawing_shows) {
   EXPECT_EQ(none.top, -30);
 }
 
-TEST(align_sheet, a_straight_photograph_is_only_shifted_past_its_border_lines) {
+TEST(sheetdesk_align_sheet, a_straight_photograph_is_only_shifted_past_its_border_lines) {
   const ruled_sheet_layout layout;
   const platform::bitmap photo = ruled_sheet(layout, 0);
   alignment found;
@@ -96,7 +96,7 @@ TEST(align_sheet, a_straight_photograph_is_only_shifted_past_its_border_lines) {
   EXPECT_FALSE(dark_at(*aligned, 300, 2));
 }
 
-TEST(align_sheet, a_skewed_photograph_comes_out_level) {
+TEST(sheetdesk_align_sheet, a_skewed_photograph_comes_out_level) {
   // A frame heavier than the rules, as printed sheets have: levelled, its
   // staircase edges must still outweigh every rule.
   ruled_sheet_layout layout;
@@ -120,7 +120,7 @@ TEST(align_sheet, a_skewed_photograph_comes_out_level) {
   }
 }
 
-TEST(align_sheet, a_blank_photograph_is_turned_by_45_degrees_and_stays_white) {
+TEST(sheetdesk_align_sheet, a_blank_photograph_is_turned_by_45_degrees_and_stays_white) {
   const platform::bitmap photo = filled_image(64, 48);
   alignment found;
   const std::optional<platform::bitmap> aligned = align_sheet(photo, &found);
@@ -132,7 +132,7 @@ TEST(align_sheet, a_blank_photograph_is_turned_by_45_degrees_and_stays_white) {
     for (int x = 0; x < 64; ++x) ASSERT_FALSE(dark_at(*aligned, x, y)) << x << "," << y;
 }
 
-TEST(align_sheet, a_photograph_without_votes_is_pulled_toward_minus_45_degrees) {
+TEST(sheetdesk_align_sheet, a_photograph_without_votes_is_pulled_toward_minus_45_degrees) {
   // A vertical stroke down to the bottom edge casts no vote: the peak list stays
   // unfilled, the skew is -45, and the stroke is drawn turned 45 degrees clockwise.
   platform::bitmap photo = filled_image(200, 200);
@@ -154,7 +154,7 @@ TEST(align_sheet, a_photograph_without_votes_is_pulled_toward_minus_45_degrees) 
   EXPECT_GT(dark, 200);
 }
 
-TEST(align_sheet, handles_the_smallest_and_no_photograph) {
+TEST(sheetdesk_align_sheet, handles_the_smallest_and_no_photograph) {
   EXPECT_FALSE(align_sheet(platform::bitmap{}));
   const platform::bitmap one = sheetdesk_test::grid_image({"#"});
   alignment found;

@@ -16,7 +16,7 @@ using test_support::read_file;
 using test_support::temp_dir;
 using test_support::write_file;
 
-TEST(parse_desk_line, reads_name_value_and_box_as_the_scanner_does) {
+TEST(sheetdesk_parse_desk_line, reads_name_value_and_box_as_the_scanner_does) {
   struct row {
     const char* line;
     const char* name;
@@ -48,7 +48,7 @@ TEST(parse_desk_line, reads_name_value_and_box_as_the_scanner_does) {
   }
 }
 
-TEST(parse_desk_line, cuts_long_names_to_39_bytes_without_splitting_a_character) {
+TEST(sheetdesk_parse_desk_line, cuts_long_names_to_39_bytes_without_splitting_a_character) {
   const desk_box plain = parse_desk_line(std::string(50, 'n') + "=1[2,3,4,5]");
   EXPECT_EQ(plain.name, std::string(39, 'n'));
   EXPECT_EQ(plain.value, 1);
@@ -60,13 +60,13 @@ TEST(parse_desk_line, cuts_long_names_to_39_bytes_without_splitting_a_character)
   EXPECT_EQ(fits.name, std::string(37, 'n') + "\xC3\xA9");
 }
 
-TEST(parse_desk_line, stops_at_a_nul_byte) {
+TEST(sheetdesk_parse_desk_line, stops_at_a_nul_byte) {
   const desk_box b = parse_desk_line(std::string("ab\0c=1[1,1,1,1]", 15));
   EXPECT_EQ(b.name, "ab");
   EXPECT_EQ(b.value, 0);
 }
 
-TEST(read_desk_template, reads_every_piece_as_one_box_in_file_order) {
+TEST(sheetdesk_read_desk_template, reads_every_piece_as_one_box_in_file_order) {
   temp_dir dir;
   const std::string path = dir.file("VarnelTpl.txt");
   // CR LF line ends, a blank line, a line of 150 characters (two pieces), no final line feed.
@@ -84,7 +84,7 @@ TEST(read_desk_template, reads_every_piece_as_one_box_in_file_order) {
   EXPECT_EQ(boxes[4].height, 4);
 }
 
-TEST(read_desk_template, keeps_at_most_1024_boxes) {
+TEST(sheetdesk_read_desk_template, keeps_at_most_1024_boxes) {
   temp_dir dir;
   const std::string path = dir.file("VarnelTpl.txt");
   std::string text;
@@ -99,7 +99,7 @@ TEST(read_desk_template, keeps_at_most_1024_boxes) {
   EXPECT_EQ(boxes.back().name, "b1023");
 }
 
-TEST(read_desk_template, a_missing_or_empty_file_gives_no_box) {
+TEST(sheetdesk_read_desk_template, a_missing_or_empty_file_gives_no_box) {
   temp_dir dir;
   EXPECT_TRUE(read_desk_template(dir.file("absent.txt")).empty());
   write_file(dir.file("empty.txt"), "");
@@ -107,7 +107,7 @@ TEST(read_desk_template, a_missing_or_empty_file_gives_no_box) {
   EXPECT_TRUE(read_desk_template(dir.path()).empty());  // a folder
 }
 
-TEST(box_mark, marks_more_than_four_tenths_and_exactly_four_tenths) {
+TEST(sheetdesk_box_mark, marks_more_than_four_tenths_and_exactly_four_tenths) {
   struct row {
     int dark_pixels;  // of a 5 x 2 box, filled row by row
     int mark;
@@ -120,7 +120,7 @@ TEST(box_mark, marks_more_than_four_tenths_and_exactly_four_tenths) {
   }
 }
 
-TEST(box_mark, counts_only_the_box_columns_and_rows) {
+TEST(sheetdesk_box_mark, counts_only_the_box_columns_and_rows) {
   platform::bitmap image = filled_image(20, 20);
   paint_rect(image, 0, 0, 20, 20);
   paint_rect(image, 5, 5, 4, 4, sheetdesk_test::white);  // a white 4 x 4 hole in a dark page
@@ -129,7 +129,7 @@ TEST(box_mark, counts_only_the_box_columns_and_rows) {
   EXPECT_EQ(box_mark(image, desk_box{"wide", 0, 2, 5, 7, 4}), 1);    // 12 of 28
 }
 
-TEST(box_mark, empty_boxes_and_parts_outside_the_image_read_as_white) {
+TEST(sheetdesk_box_mark, empty_boxes_and_parts_outside_the_image_read_as_white) {
   const platform::bitmap dark = filled_image(10, 10, sheetdesk_test::black);
   struct row {
     const char* what;
@@ -151,7 +151,7 @@ TEST(box_mark, empty_boxes_and_parts_outside_the_image_read_as_white) {
   for (const row& r : rows) EXPECT_EQ(box_mark(dark, r.box), r.mark) << r.what;
 }
 
-TEST(result_line, repeats_the_box_with_its_mark_and_is_never_cut) {
+TEST(sheetdesk_result_line, repeats_the_box_with_its_mark_and_is_never_cut) {
   EXPECT_EQ(result_line(desk_box{"1.A", 7, 100, 200, 10, 12}, 1), "1.A=1[100,200,10,12]\n");
   EXPECT_EQ(result_line(desk_box{"", 0, -1, -2, 0, 0}, 0), "=0[-1,-2,0,0]\n");
   const desk_box widest{std::string(39, 'w'), 0, INT_MIN, INT_MIN, INT_MIN, INT_MIN};
@@ -160,7 +160,7 @@ TEST(result_line, repeats_the_box_with_its_mark_and_is_never_cut) {
   EXPECT_EQ(line, std::string(39, 'w') + "=1[-2147483648,-2147483648,-2147483648,-2147483648]\n");
 }
 
-TEST(result_path_for, replaces_every_jpg_and_never_lands_on_the_jpeg) {
+TEST(sheetdesk_result_path_for, replaces_every_jpg_and_never_lands_on_the_jpeg) {
   struct row {
     const char* image;
     const char* result;
@@ -181,7 +181,7 @@ TEST(result_path_for, replaces_every_jpg_and_never_lands_on_the_jpeg) {
   for (const row& r : rows) EXPECT_EQ(result_path_for(r.image), r.result) << r.image;
 }
 
-TEST(write_desk_result, writes_one_line_per_box_in_template_order) {
+TEST(sheetdesk_write_desk_result, writes_one_line_per_box_in_template_order) {
   temp_dir dir;
   platform::bitmap image = filled_image(30, 30);
   paint_rect(image, 10, 10, 5, 5);
@@ -190,7 +190,7 @@ TEST(write_desk_result, writes_one_line_per_box_in_template_order) {
   EXPECT_EQ(read_file(dir.file("out.txt")), "full=1[10,10,5,5]\nempty=0[20,20,5,5]\n=0[0,0,0,0]\nzero=0[10,10,0,5]\n");
 }
 
-TEST(write_desk_result, a_missing_template_gives_an_empty_file_that_replaces_the_old_one) {
+TEST(sheetdesk_write_desk_result, a_missing_template_gives_an_empty_file_that_replaces_the_old_one) {
   temp_dir dir;
   const platform::bitmap image = filled_image(8, 8);
   write_file(dir.file("out.txt"), "old contents\n");
@@ -199,7 +199,7 @@ TEST(write_desk_result, a_missing_template_gives_an_empty_file_that_replaces_the
   EXPECT_EQ(read_file(dir.file("out.txt")), "");
 }
 
-TEST(write_desk_result, reports_a_result_that_cannot_be_written) {
+TEST(sheetdesk_write_desk_result, reports_a_result_that_cannot_be_written) {
   temp_dir dir;
   const platform::bitmap image = filled_image(8, 8);
   EXPECT_FALSE(write_desk_result(image, dir.file("absent.txt"), dir.file("no/such/folder/out.txt")));

@@ -15,7 +15,7 @@ using sheetdesk_test::grid_image;
 using sheetdesk_test::paint;
 using sheetdesk_test::paint_rect;
 
-TEST(is_dark, weighs_green_red_blue_and_counts_neutral_128_as_dark) {
+TEST(sheetdesk_is_dark, weighs_green_red_blue_and_counts_neutral_128_as_dark) {
   struct row {
     std::uint8_t blue, green, red;
     bool dark;
@@ -33,7 +33,7 @@ TEST(is_dark, weighs_green_red_blue_and_counts_neutral_128_as_dark) {
     EXPECT_EQ(is_dark(r.blue, r.green, r.red), r.dark) << int(r.blue) << "," << int(r.green) << "," << int(r.red);
 }
 
-TEST(is_dark_pixel, reads_bytes_in_blue_green_red_order) {
+TEST(sheetdesk_is_dark_pixel, reads_bytes_in_blue_green_red_order) {
   const std::uint8_t only_green[3] = {0, 255, 0};
   const std::uint8_t only_blue[3] = {255, 0, 0};
   EXPECT_FALSE(is_dark_pixel(only_green));
@@ -42,7 +42,7 @@ TEST(is_dark_pixel, reads_bytes_in_blue_green_red_order) {
 
 std::uint64_t total_votes(const vote_table& t) { return std::accumulate(t.counts.begin(), t.counts.end(), std::uint64_t{0}); }
 
-TEST(vote_lines, sizes_the_table_by_the_photograph) {
+TEST(sheetdesk_vote_lines, sizes_the_table_by_the_photograph) {
   const platform::bitmap photo = filled_image(7, 5);
   const vote_table t = vote_lines(photo);
   EXPECT_EQ(t.width, 7);
@@ -52,7 +52,7 @@ TEST(vote_lines, sizes_the_table_by_the_photograph) {
   EXPECT_EQ(total_votes(t), 0u);
 }
 
-TEST(vote_lines, one_point_votes_once_per_angle_at_its_distance) {
+TEST(sheetdesk_vote_lines, one_point_votes_once_per_angle_at_its_distance) {
   // Only (3, 4) is dark above a light pixel; width 10.
   platform::bitmap photo = filled_image(10, 8);
   paint(photo, 3, 4);
@@ -69,7 +69,7 @@ TEST(vote_lines, one_point_votes_once_per_angle_at_its_distance) {
   EXPECT_EQ(t.counts[10 * 90 + 89], 1u);
 }
 
-TEST(vote_lines, only_a_dark_pixel_above_a_light_one_votes) {
+TEST(sheetdesk_vote_lines, only_a_dark_pixel_above_a_light_one_votes) {
   struct row {
     const char* what;
     platform::bitmap photo;
@@ -87,7 +87,7 @@ TEST(vote_lines, only_a_dark_pixel_above_a_light_one_votes) {
   for (row& r : rows) EXPECT_EQ(total_votes(vote_lines(r.photo)), r.voters * 90) << r.what;
 }
 
-TEST(vote_lines, a_photograph_without_image_gives_an_empty_table) {
+TEST(sheetdesk_vote_lines, a_photograph_without_image_gives_an_empty_table) {
   const platform::bitmap none;
   const vote_table t = vote_lines(none);
   EXPECT_EQ(t.rows, 0);
@@ -105,7 +105,7 @@ vote_table hand_table(int rows) {
   return t;
 }
 
-TEST(find_peaks, orders_by_count_and_keeps_the_earlier_cell_ahead_on_ties) {
+TEST(sheetdesk_find_peaks, orders_by_count_and_keeps_the_earlier_cell_ahead_on_ties) {
   vote_table t = hand_table(4);
   t.counts[5] = 3;
   t.counts[7] = 3;
@@ -125,14 +125,14 @@ TEST(find_peaks, orders_by_count_and_keeps_the_earlier_cell_ahead_on_ties) {
   }
 }
 
-TEST(find_peaks, keeps_the_first_fifty_of_many_equal_cells) {
+TEST(sheetdesk_find_peaks, keeps_the_first_fifty_of_many_equal_cells) {
   vote_table t = hand_table(4);
   for (int cell = 300; cell > 230; --cell) t.counts[cell] = 2;
   const peak_list p = find_peaks(t);
   for (int i = 0; i < peak_count; ++i) EXPECT_EQ(p[i].cell, 231 + i) << i;
 }
 
-TEST(find_peaks, a_stronger_late_cell_moves_to_the_front) {
+TEST(sheetdesk_find_peaks, a_stronger_late_cell_moves_to_the_front) {
   vote_table t = hand_table(4);
   for (int cell = 0; cell < 60; ++cell) t.counts[cell] = 5;
   t.counts[359] = 6;  // the last visited cell
@@ -142,7 +142,7 @@ TEST(find_peaks, a_stronger_late_cell_moves_to_the_front) {
   EXPECT_EQ(p[49].cell, 48);
 }
 
-TEST(find_peaks, never_visits_the_spare_cell) {
+TEST(sheetdesk_find_peaks, never_visits_the_spare_cell) {
   vote_table t = hand_table(4);
   t.counts[4 * angle_columns] = 1000;  // the spare cell
   t.counts[10] = 1;
@@ -151,7 +151,7 @@ TEST(find_peaks, never_visits_the_spare_cell) {
   EXPECT_EQ(p[1].count, 0u);
 }
 
-TEST(average_skew, averages_whole_degrees_and_counts_unfilled_entries_as_minus_45) {
+TEST(sheetdesk_average_skew, averages_whole_degrees_and_counts_unfilled_entries_as_minus_45) {
   peak_list p{};
   EXPECT_DOUBLE_EQ(average_skew(p), -45.0);
   for (peak& e : p) e = peak{4, 7 * 90 + 48};  // +3 degrees
@@ -163,7 +163,7 @@ TEST(average_skew, averages_whole_degrees_and_counts_unfilled_entries_as_minus_4
   EXPECT_EQ(peak_distance(peak{}, 5), -5);
 }
 
-TEST(skew, of_a_blank_or_voteless_photograph_is_minus_45) {
+TEST(sheetdesk_skew, of_a_blank_or_voteless_photograph_is_minus_45) {
   platform::bitmap blank = filled_image(40, 30);
   EXPECT_DOUBLE_EQ(average_skew(find_peaks(vote_lines(blank))), -45.0);
   platform::bitmap stroke = filled_image(40, 30);
@@ -171,7 +171,7 @@ TEST(skew, of_a_blank_or_voteless_photograph_is_minus_45) {
   EXPECT_DOUBLE_EQ(average_skew(find_peaks(vote_lines(stroke))), -45.0);
 }
 
-TEST(skew, of_a_ruled_sheet_is_its_turn_in_whole_degrees) {
+TEST(sheetdesk_skew, of_a_ruled_sheet_is_its_turn_in_whole_degrees) {
   const sheetdesk_test::ruled_sheet_layout layout;
   for (const int degrees : {0, 3, -2, 6, -7}) {
     const platform::bitmap photo = sheetdesk_test::ruled_sheet(layout, degrees);
@@ -181,7 +181,7 @@ TEST(skew, of_a_ruled_sheet_is_its_turn_in_whole_degrees) {
   }
 }
 
-TEST(skew, of_a_straight_sheet_finds_its_rules_as_peaks) {
+TEST(sheetdesk_skew, of_a_straight_sheet_finds_its_rules_as_peaks) {
   const sheetdesk_test::ruled_sheet_layout layout;
   const platform::bitmap photo = sheetdesk_test::ruled_sheet(layout, 0);
   const peak_list peaks = find_peaks(vote_lines(photo));
@@ -193,7 +193,7 @@ TEST(skew, of_a_straight_sheet_finds_its_rules_as_peaks) {
   }
 }
 
-TEST(find_border_lines, takes_the_first_strongest_column_and_row_of_the_quarters) {
+TEST(sheetdesk_find_border_lines, takes_the_first_strongest_column_and_row_of_the_quarters) {
   platform::bitmap image = filled_image(40, 40);
   paint_rect(image, 3, 0, 1, 40);   // column 3: 40 dark
   paint_rect(image, 5, 0, 1, 40);   // column 5: as many, found later
@@ -207,7 +207,7 @@ TEST(find_border_lines, takes_the_first_strongest_column_and_row_of_the_quarters
   EXPECT_EQ(lines.top, 7);
 }
 
-TEST(find_border_lines, falls_back_when_the_quarters_hold_no_dark_pixel) {
+TEST(sheetdesk_find_border_lines, falls_back_when_the_quarters_hold_no_dark_pixel) {
   platform::bitmap image = filled_image(40, 40);
   paint_rect(image, 20, 20, 10, 10);
   const border_lines lines = find_border_lines(image, -40);
@@ -215,7 +215,7 @@ TEST(find_border_lines, falls_back_when_the_quarters_hold_no_dark_pixel) {
   EXPECT_EQ(lines.top, -40);
 }
 
-TEST(find_border_lines, tiny_images_have_no_quarters) {
+TEST(sheetdesk_find_border_lines, tiny_images_have_no_quarters) {
   const platform::bitmap image = grid_image({"###", "###", "###"});
   const border_lines lines = find_border_lines(image, 12);
   EXPECT_EQ(lines.left, 0);

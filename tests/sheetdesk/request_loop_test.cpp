@@ -60,7 +60,7 @@ std::size_t files_in(const std::string& folder) {
   return n;
 }
 
-TEST(run_request_loop, ends_on_exit_or_at_the_end_of_input) {
+TEST(sheetdesk_run_request_loop, ends_on_exit_or_at_the_end_of_input) {
   struct row {
     const char* input;
     int photos_asked;
@@ -83,7 +83,7 @@ TEST(run_request_loop, ends_on_exit_or_at_the_end_of_input) {
   }
 }
 
-TEST(run_request_loop, answers_each_request_that_found_a_photograph) {
+TEST(sheetdesk_run_request_loop, answers_each_request_that_found_a_photograph) {
   temp_dir dir;
   write_file(dir.file("VarnelTpl.txt"), "1.A=0[0,0,4,1]\n1.B=5[100,100,10,10]\n");
   fake_source source(true);
@@ -99,7 +99,7 @@ TEST(run_request_loop, answers_each_request_that_found_a_photograph) {
   }
 }
 
-TEST(run_request_loop, stays_silent_without_a_photograph_and_goes_on) {
+TEST(sheetdesk_run_request_loop, stays_silent_without_a_photograph_and_goes_on) {
   temp_dir dir;
   fake_source none(false);
   const loop_run run = run_loop(dir.file("a.jpg") + "\n" + dir.file("b.jpg") + "\n", none, dir.file("VarnelTpl.txt"));
@@ -108,7 +108,7 @@ TEST(run_request_loop, stays_silent_without_a_photograph_and_goes_on) {
   EXPECT_EQ(files_in(dir.path()), 0u);
 }
 
-TEST(run_request_loop, an_empty_line_writes_nothing_but_still_answers) {
+TEST(sheetdesk_run_request_loop, an_empty_line_writes_nothing_but_still_answers) {
   temp_dir dir;
   write_file(dir.file("VarnelTpl.txt"), "1.A=0[0,0,4,1]\n");
   fake_source source(true);
@@ -117,7 +117,7 @@ TEST(run_request_loop, an_empty_line_writes_nothing_but_still_answers) {
   EXPECT_EQ(files_in(dir.path()), 1u);
 }
 
-TEST(run_request_loop, a_path_without_jpg_keeps_its_jpeg_and_puts_the_result_beside_it) {
+TEST(sheetdesk_run_request_loop, a_path_without_jpg_keeps_its_jpeg_and_puts_the_result_beside_it) {
   temp_dir dir;
   write_file(dir.file("VarnelTpl.txt"), "1.A=0[0,0,4,1]\n");
   fake_source source(true);
@@ -127,7 +127,7 @@ TEST(run_request_loop, a_path_without_jpg_keeps_its_jpeg_and_puts_the_result_bes
   EXPECT_EQ(read_file(dir.file("sheet.png.txt")), "1.A=1[0,0,4,1]\n");
 }
 
-TEST(run_request_loop, a_missing_template_gives_an_empty_result_file) {
+TEST(sheetdesk_run_request_loop, a_missing_template_gives_an_empty_result_file) {
   temp_dir dir;
   fake_source source(true);
   const loop_run run = run_loop(dir.file("s.jpg") + "\n", source, dir.file("VarnelTpl.txt"));
@@ -137,13 +137,13 @@ TEST(run_request_loop, a_missing_template_gives_an_empty_result_file) {
   EXPECT_EQ(read_file(dir.file("s.txt")), "");
 }
 
-TEST(run_request_loop, unwritable_files_still_answer) {
+TEST(sheetdesk_run_request_loop, unwritable_files_still_answer) {
   fake_source source(true);
   const loop_run run = run_loop("/no/such/folder/s.jpg\n", source, "/no/such/folder/VarnelTpl.txt");
   EXPECT_EQ(run.output, "recognize_complete\n");
 }
 
-TEST(run_request_loop, drops_an_over_long_line_whole) {
+TEST(sheetdesk_run_request_loop, drops_an_over_long_line_whole) {
   temp_dir dir;
   fake_source source(true);
   const std::string long_path = dir.file(std::string(600, 'p') + ".jpg");
@@ -153,7 +153,7 @@ TEST(run_request_loop, drops_an_over_long_line_whole) {
   EXPECT_EQ(files_in(dir.path()), 2u);  // ok.jpg and ok.txt, nothing at a cut path
 }
 
-TEST(read_request_line, strips_one_line_end_and_flags_lines_past_511_bytes) {
+TEST(sheetdesk_read_request_line, strips_one_line_end_and_flags_lines_past_511_bytes) {
   struct row {
     std::string input;
     std::string text;
