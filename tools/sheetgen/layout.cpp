@@ -12,7 +12,9 @@
 // - Each row of boxes is one group in the template (12.A .. 12.D, or
 //   N3.0 .. N3.9 for student-number row 3), because the reader aligns a
 //   group as one horizontal row. Rows are 8.2 mm apart (student rows 5.4 mm),
-//   well beyond the reader's vertical search of three quarters of a box.
+//   and rules, headings and numbers keep clear of the reader's search around
+//   a row (half a box beyond it on every side), so they never pull a row
+//   off its boxes.
 // - Letters and numbers stay outside the boxes, so an empty box is empty.
 #include <cmath>
 #include <cstdio>
@@ -37,7 +39,7 @@ constexpr double answer_half_height = 2.0;
 constexpr int student_rows = 8;
 constexpr double student_first_x = 40.0;
 constexpr double student_pitch_x = 7.0;
-constexpr double student_first_y = 64.0;
+constexpr double student_first_y = 62.0;
 constexpr double student_pitch_y = 5.4;
 constexpr double student_half_width = 2.7;
 constexpr double student_half_height = 1.6;
@@ -157,17 +159,17 @@ void print_sheet(sheet_canvas& canvas, const std::vector<layout_box>& layout, bo
     canvas.text("CHECKED", 129, 84, 3.0, print_ink);
     rule(canvas, 155, 185, 84.2, 0.25);
   }
-  rule(canvas, 20, 190, 104, line_mm);
+  rule(canvas, 20, 190, 105.5, line_mm);
 
   // Column letters and question numbers.
   for (double left : block_left) {
     for (int o = 0; o < option_count; ++o)
       centred_text(canvas, std::string(1, static_cast<char>('A' + o)), left + first_box_offset + o * option_pitch,
-                   first_row_y - 4.2, 2.8);
+                   first_row_y - 4.6, 2.8);
   }
   for (int q = 0; q < question_count; ++q) {
     const std::string n = std::to_string(q + 1);
-    const double right = block_left[q / rows_per_block] + 8.5;
+    const double right = block_left[q / rows_per_block] + 7.5;
     const double y = first_row_y + (q % rows_per_block) * row_pitch;
     canvas.text(n, right - sheet_canvas::text_width(n, 2.8), y + 1.4, 2.8, print_ink);
   }
