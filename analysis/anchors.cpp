@@ -60,9 +60,10 @@ corner_order order_corners(const std::vector<flood_region>& regions, const std::
   return out;
 }
 
-void locate_anchors(anchor_result& result, raster_view image, int binarize, const anchor_thresholds& limits) {
+void locate_anchors(anchor_result& result, raster_view image, int binarize, const anchor_thresholds& limits,
+                    const binarize_options& how) {
   const std::uint32_t t0 = tick_count();
-  if (binarize != 0) binarize_dark(image);
+  if (binarize != 0) binarize_dark(image, how);
 
   const std::uint32_t t1 = tick_count();
   result.frame = sheet_frame{};

@@ -39,5 +39,7 @@ corner_order order_corners(const std::vector<flood_region>& regions, const std::
 // clusters the anchors and fills `result`. The image is consumed (its buffers
 // are released on return). Writes "_______________________floodfill.cluster:",
 // "______________locate.floodfill:", "______________locate.cluster:" and
-// "_________locate:". Located means exactly four anchor_boxes.
-void locate_anchors(anchor_result& result, raster_view image, int binarize, const anchor_thresholds& limits = {});
+// "_________locate:". Located means exactly four anchor_boxes. `how` is the
+// binarization's (write_pixels false leaves the image's colours alone).
+void locate_anchors(anchor_result& result, raster_view image, int binarize, const anchor_thresholds& limits = {},
+                    const binarize_options& how = {});

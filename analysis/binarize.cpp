@@ -20,6 +20,7 @@ inline void paint(std::uint8_t* p, std::uint8_t v) {
 
 // Binarizes columns 1..width-2 of one interior row, appending dark points and
 // clearing their marks. Returns the new point count.
+template <bool write>
 std::int32_t binarize_row(std::uint8_t* row, std::int32_t width, std::int32_t y, std::int32_t* marks,
                           std::int32_t* points, std::int32_t count) {
   const std::uint32_t y_bits = static_cast<std::uint32_t>(y) << 16;
@@ -29,8 +30,7 @@ std::int32_t binarize_row(std::uint8_t* row, std::int32_t width, std::int32_t y,
     const int g = p[1];
     const int r = p[2];
     const bool dark = (b + g + r <= 300) & (g - ((b + r) >> 1) <= 50);
-    const std::uint8_t v = dark ? black : white;
-    paint(p, v);
+    if constexpr (write) paint(p, dark ? black : white);
     if (dark) {
       points[count++] = static_cast<std::int32_t>(y_bits | static_cast<std::uint32_t>(x));
       marks[x] = 0;
@@ -59,14 +59,22 @@ int binarize_dark(raster_view& image, const binarize_options& options) {
   if (packable && image.mark_map.capacity == n && image.dark_points.capacity == n) {
     const std::int32_t w = image.width;
     const std::int32_t h = image.height;
-    std::memset(image.pixels, white, static_cast<std::size_t>(image.stride));
-    std::memset(image.pixels + image.row_offsets[h - 1], white, static_cast<std::size_t>(image.stride));
+    const bool write = options.write_pixels;
+    if (write) {
+      std::memset(image.pixels, white, static_cast<std::size_t>(image.stride));
+      std::memset(image.pixels + image.row_offsets[h - 1], white, static_cast<std::size_t>(image.stride));
+    }
     std::int32_t count = 0;
     for (std::int32_t y = 1; y < h - 1; ++y) {
       std::uint8_t* row = image.pixels + image.row_offsets[y];
-      paint(row, white);
-      count = binarize_row(row, w, y, image.mark_map.data + image.mark_row_offsets[y], image.dark_points.data, count);
-      paint(row + image.column_offsets[w - 1], white);
+      std::int32_t* marks = image.mark_map.data + image.mark_row_offsets[y];
+      if (write) {
+        paint(row, white);
+        count = binarize_row<true>(row, w, y, marks, image.dark_points.data, count);
+        paint(row + image.column_offsets[w - 1], white);
+      } else {
+        count = binarize_row<false>(row, w, y, marks, image.dark_points.data, count);
+      }
     }
     image.dark_points.count = count;
   }

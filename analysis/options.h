@@ -30,9 +30,14 @@ enum class region_finish { full, candidate };
 
 struct binarize_options {
   bool trace = true;  // the candidate build's binarization writes no step line
+  // False: only mark_map and dark_points are produced and the pixels are left
+  // as they are. The marks and points are the same either way; callers that
+  // would binarize a throw-away copy just to get them read the original instead.
+  bool write_pixels = true;
 };
 
 struct skew_options {
+  binarize_options binarize{};
   table_form tables = table_form::full;
   std::int32_t crowded_row = 7;  // a projection row holding this many points or more counts in the score
   bool trace_total = true;       // the closing "_________angle:" line

@@ -116,7 +116,7 @@ std::int32_t search_skew(const std::int32_t* coarse, std::int32_t coarse_count, 
 
 float estimate_skew(raster_view& image, const skew_options& options) {
   const std::uint32_t start = tick_count();
-  binarize_dark(image);
+  binarize_dark(image, options.binarize);
   const trig_table& table = trig_table_of(options.tables);
 
   const std::int32_t* all = image.dark_points.data;

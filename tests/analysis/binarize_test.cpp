@@ -255,3 +255,31 @@ TEST(stretch_colors, tiny_image_without_interior) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(binarize_dark, marks_only_gives_the_same_marks_and_points) {
+  test_image a(23, 17);
+  test_image b(23, 17);
+  unsigned v = 1;
+  for (int y = 0; y < 17; ++y)
+    for (int x = 0; x < 23; ++x) {
+      v = v * 1103515245u + 12345u;
+      const bgr c{static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+      a.set(x, y, c);
+      b.set(x, y, c);
+    }
+  binarize_dark(a.view);
+  binarize_options marks_only;
+  marks_only.write_pixels = false;
+  binarize_dark(b.view, marks_only);
+  ASSERT_EQ(a.view.dark_points.count, b.view.dark_points.count);
+  for (int i = 0; i < a.view.dark_points.count; ++i) EXPECT_EQ(a.view.dark_points[i], b.view.dark_points[i]);
+  for (int i = 0; i < 23 * 17; ++i) EXPECT_EQ(a.view.mark_map[i], b.view.mark_map[i]);
+  // b's pixels are untouched: the first row still holds its colours.
+  int coloured = 0;
+  for (int x = 0; x < 23; ++x) coloured += !(b.get(x, 0).b == 255 && b.get(x, 0).g == 255 && b.get(x, 0).r == 255);
+  EXPECT_GT(coloured, 0);
+}
+
+}  // namespace
