@@ -20,7 +20,7 @@ inline void paint(std::uint8_t* p, std::uint8_t v) {
 
 // Binarizes columns 1..width-2 of one interior row, appending dark points and
 // clearing their marks. Returns the new point count.
-template <bool write>
+template <bool write, bool mark>
 std::int32_t binarize_row(std::uint8_t* row, std::int32_t width, std::int32_t y, std::int32_t* marks,
                           std::int32_t* points, std::int32_t count) {
   const std::uint32_t y_bits = static_cast<std::uint32_t>(y) << 16;
@@ -33,7 +33,7 @@ std::int32_t binarize_row(std::uint8_t* row, std::int32_t width, std::int32_t y,
     if constexpr (write) paint(p, dark ? black : white);
     if (dark) {
       points[count++] = static_cast<std::int32_t>(y_bits | static_cast<std::uint32_t>(x));
-      marks[x] = 0;
+      if constexpr (mark) marks[x] = 0;
     }
   }
   return count;
@@ -49,14 +49,17 @@ int binarize_dark(raster_view& image, const binarize_options& options) {
   const bool packable = usable && image.width <= 65535 && image.height <= 65535 && n64 <= INT32_MAX;
   const std::int32_t n = packable ? static_cast<std::int32_t>(n64) : 0;
 
-  if (image.mark_map.capacity != n) image.mark_map.reset(n);
-  image.mark_map.count = 0;
-  if (image.mark_map.data && n > 0)
-    std::memset(image.mark_map.data, 0xEF, static_cast<std::size_t>(n) * sizeof(std::int32_t));
+  const bool marks = options.write_marks;
+  if (marks) {
+    if (image.mark_map.capacity != n) image.mark_map.reset(n);
+    image.mark_map.count = 0;
+    if (image.mark_map.data && n > 0)
+      std::memset(image.mark_map.data, 0xEF, static_cast<std::size_t>(n) * sizeof(std::int32_t));
+  }
   if (image.dark_points.capacity != n) image.dark_points.reset(n);
   image.dark_points.count = 0;
 
-  if (packable && image.mark_map.capacity == n && image.dark_points.capacity == n) {
+  if (packable && (!marks || image.mark_map.capacity == n) && image.dark_points.capacity == n) {
     const std::int32_t w = image.width;
     const std::int32_t h = image.height;
     const bool write = options.write_pixels;
@@ -67,13 +70,16 @@ int binarize_dark(raster_view& image, const binarize_options& options) {
     std::int32_t count = 0;
     for (std::int32_t y = 1; y < h - 1; ++y) {
       std::uint8_t* row = image.pixels + image.row_offsets[y];
-      std::int32_t* marks = image.mark_map.data + image.mark_row_offsets[y];
+      std::int32_t* row_marks = marks ? image.mark_map.data + image.mark_row_offsets[y] : nullptr;
+      std::int32_t* points = image.dark_points.data;
       if (write) {
         paint(row, white);
-        count = binarize_row<true>(row, w, y, marks, image.dark_points.data, count);
+        count = marks ? binarize_row<true, true>(row, w, y, row_marks, points, count)
+                      : binarize_row<true, false>(row, w, y, row_marks, points, count);
         paint(row + image.column_offsets[w - 1], white);
       } else {
-        count = binarize_row<false>(row, w, y, marks, image.dark_points.data, count);
+        count = marks ? binarize_row<false, true>(row, w, y, row_marks, points, count)
+                      : binarize_row<false, false>(row, w, y, row_marks, points, count);
       }
     }
     image.dark_points.count = count;

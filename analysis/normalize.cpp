@@ -35,6 +35,7 @@ int normalize_sheet(platform::bitmap* source, gdi_plus_kv::bmp_helper& output, f
         return 0;
       skew_options skew = options.skew;
       skew.binarize.write_pixels = false;
+      skew.binarize.write_marks = false;
       angle = estimate_skew(centre, skew);
     }
 

@@ -34,6 +34,8 @@ struct binarize_options {
   // as they are. The marks and points are the same either way; callers that
   // would binarize a throw-away copy just to get them read the original instead.
   bool write_pixels = true;
+  // False: mark_map is left as it is (the skew search needs the points only).
+  bool write_marks = true;
 };
 
 struct skew_options {

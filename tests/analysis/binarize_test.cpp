@@ -276,6 +276,16 @@ TEST(binarize_dark, marks_only_gives_the_same_marks_and_points) {
   ASSERT_EQ(a.view.dark_points.count, b.view.dark_points.count);
   for (int i = 0; i < a.view.dark_points.count; ++i) EXPECT_EQ(a.view.dark_points[i], b.view.dark_points[i]);
   for (int i = 0; i < 23 * 17; ++i) EXPECT_EQ(a.view.mark_map[i], b.view.mark_map[i]);
+  // Points only: the mark map is left alone.
+  test_image c(23, 17);
+  for (int y = 0; y < 17; ++y)
+    for (int x = 0; x < 23; ++x) c.set(x, y, a.get(x, y).b == 0 ? black_px : white_px);
+  binarize_options points_only = marks_only;
+  points_only.write_marks = false;
+  binarize_dark(c.view, points_only);
+  EXPECT_EQ(c.view.mark_map.capacity, 0);
+  ASSERT_EQ(c.view.dark_points.count, a.view.dark_points.count);
+  for (int i = 0; i < a.view.dark_points.count; ++i) EXPECT_EQ(c.view.dark_points[i], a.view.dark_points[i]);
   // b's pixels are untouched: the first row still holds its colours.
   int coloured = 0;
   for (int x = 0; x < 23; ++x) coloured += !(b.get(x, 0).b == 255 && b.get(x, 0).g == 255 && b.get(x, 0).r == 255);

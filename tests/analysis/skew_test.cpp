@@ -290,3 +290,38 @@ TEST(rotate_self, fast_path_equals_the_table_form) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(projection, equals_the_plain_formula_for_every_table_form) {
+  std::mt19937 rng(5);
+  std::vector<std::int32_t> points;
+  for (int i = 0; i < 5003; ++i) {
+    // Mostly image-sized coordinates, some at the 16-bit ends.
+    const std::uint32_t x = i % 97 == 0 ? 65535u - rng() % 3 : rng() % 3000;
+    const std::uint32_t y = i % 89 == 0 ? 65535u - rng() % 3 : rng() % 2000;
+    points.push_back(pack_point(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)));
+  }
+  for (table_form form : {table_form::full, table_form::early, table_form::candidate}) {
+    const trig_table& t = trig_table_of(form);
+    for (std::int32_t k : {0, 1234, t.zero_index, t.zero_index + 7, t.last_index})
+      for (std::int32_t bins : {1, 7, 1999}) {
+        std::vector<std::int32_t> expected(static_cast<std::size_t>(bins), 0);
+        for (std::int32_t p : points) {
+          const std::int64_t v = static_cast<std::int64_t>(point_y(p)) * t.cosines[static_cast<std::size_t>(k)] -
+                                 static_cast<std::int64_t>(point_x(p)) * t.sines[static_cast<std::size_t>(k)] +
+                                 t.round_constant;
+          const std::int32_t rho = static_cast<std::int32_t>(static_cast<std::uint32_t>(v)) >> t.shift;
+          ++expected[static_cast<std::size_t>(((rho % bins) + bins) % bins)];
+        }
+        std::vector<std::int32_t> histogram;
+        std::int32_t crowded = 0;
+        for (std::int32_t v : expected) crowded += v >= 7;
+        EXPECT_EQ(projection_score(points.data(), static_cast<std::int32_t>(points.size()), bins, k, t, 7, histogram),
+                  crowded);
+        EXPECT_EQ(histogram, expected) << "k " << k << " bins " << bins;
+      }
+  }
+}
+
+}  // namespace
