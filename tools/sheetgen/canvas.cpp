@@ -370,15 +370,8 @@ const std::map<char, const char*>& glyph_table() {
 
 using polyline = std::vector<point_d>;
 
-const std::vector<polyline>& glyph(char c) {
-  static std::map<char, std::vector<polyline>> parsed;
-  static const std::vector<polyline> none;
-  auto it = parsed.find(c);
-  if (it != parsed.end()) return it->second;
-  auto g = glyph_table().find(c);
-  if (g == glyph_table().end()) return none;
+std::vector<polyline> parse_glyph(const char* s) {
   std::vector<polyline> lines(1);
-  const char* s = g->second;
   while (*s) {
     if (*s == ';') {
       lines.emplace_back();
@@ -396,7 +389,19 @@ const std::vector<polyline>& glyph(char c) {
     s = end;
     lines.back().push_back({x, y});
   }
-  return parsed.emplace(c, std::move(lines)).first->second;
+  return lines;
+}
+
+// Parsed once (a function-local static: safe when renders run on several threads).
+const std::vector<polyline>& glyph(char c) {
+  static const std::map<char, std::vector<polyline>> parsed = [] {
+    std::map<char, std::vector<polyline>> m;
+    for (const auto& [ch, text] : glyph_table()) m.emplace(ch, parse_glyph(text));
+    return m;
+  }();
+  static const std::vector<polyline> none;
+  auto it = parsed.find(c);
+  return it == parsed.end() ? none : it->second;
 }
 
 constexpr double glyph_advance = 5.6;  // grid units per character
