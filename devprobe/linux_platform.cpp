@@ -1,5 +1,7 @@
 #include "devprobe/linux_platform.h"
 
+#include "devprobe/bounded_read.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -33,23 +35,9 @@ bool all_hex(std::string_view text) {
 // One sysfs attribute: its first max_attribute_bytes bytes without the line
 // feed. Only regular files are read, without blocking.
 std::optional<std::string> read_attribute(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return std::nullopt;
-  }
-  std::string text(max_attribute_bytes, '\0');
-  std::size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = read(fd, text.data() + got, text.size() - got);
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  close(fd);
-  text.resize(got);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  std::optional<std::string> text = read_regular_file_prefix(path, max_attribute_bytes);
+  if (!text) return std::nullopt;
+  while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
   return text;
 }
 

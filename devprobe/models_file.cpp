@@ -1,8 +1,7 @@
 #include "devprobe/models_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "devprobe/bounded_read.h"
+
 
 namespace devprobe {
 
@@ -66,25 +65,9 @@ model_table parse_models_text(std::string_view text) {
 }
 
 std::optional<model_table> load_models_file(const std::string& path) {
-  // Non-blocking open and a regular-file check: a FIFO or device named here
-  // must not hang the probe.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return std::nullopt;
-  }
-  std::string text(max_models_file, '\0');
-  std::size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = read(fd, text.data() + got, text.size() - got);
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  close(fd);
-  text.resize(got);
-  return parse_models_text(text);
+  const std::optional<std::string> text = read_regular_file_prefix(path, max_models_file);
+  if (!text) return std::nullopt;
+  return parse_models_text(*text);
 }
 
 std::vector<std::string> models_file_locations(const char* env_value, const std::string& exe_dir) {
