@@ -8,7 +8,10 @@
 //   base_org_binary.jpg   the cut area with the match step's tints  (debug images only)
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "analysis/geometry.h"
 
 #include "commands/command_options.h"
 #include "platform/bitmap.h"
@@ -21,6 +24,14 @@ int recognize_file(const std::string& path, const sheet_command_options& options
 // 1 when the sheet was located, 0 otherwise (also for no bitmap).
 int recognize_sheet(const std::string& base, platform::bitmap* photo,
                     const sheet_command_options& options = full_build_commands());
+
+// The upright sheet area: what turning the straightened image by the
+// orientation code (rotate_flip) and cutting [left, right) x [top, bottom)
+// out of it gives, made by cutting first and turning only the cut, so the
+// whole photograph is never turned. Null when the area is empty or reaches
+// outside the image. The straightened image is not changed (for codes 0..3).
+std::unique_ptr<platform::bitmap> cut_upright(platform::bitmap* straightened, std::int32_t orientation,
+                                              const rect& upright_area);
 
 // Saves with quality 85, recording the "setdpi" resolution when the build does.
 bool save_markd_jpeg(platform::bitmap* image, const std::string& path, const sheet_command_options& options);
