@@ -185,11 +185,12 @@ sheet_template parse_template(const std::string& text, name_split split) {
 
 int read_template(const std::string& path, name_split split) {
   if (path.empty()) return 0;
+  // Only regular files: a folder opens for reading here but is no file, a
+  // pipe could block the command loop and a device could stream without end.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
   std::unique_ptr<std::FILE, file_closer> file(std::fopen(path.c_str(), "rb"));
   if (!file) return 0;
-  // A folder opens for reading here but is no file to read.
-  struct stat info {};
-  if (::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) return 0;
 
   std::FILE* raw = file.get();
   auto next = [raw]() -> int { return std::getc(raw); };

@@ -79,8 +79,9 @@ sheet_template& current_template();
 sheet_template parse_template(const std::string& text, name_split split = name_split::at_first_dot);
 
 // Reads the file into current_template. 1 when it then holds at least one
-// box; 0 otherwise. A file that cannot be opened (missing, a folder,
-// unreadable) leaves current_template as it was.
+// box; 0 otherwise. A file that cannot be opened (missing, unreadable, or
+// not a regular file: a folder, a pipe, a device) leaves current_template
+// as it was.
 int read_template(const std::string& path, name_split split = name_split::at_first_dot);
 
 // Fills name_head and name_tail from name.

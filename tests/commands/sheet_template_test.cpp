@@ -172,7 +172,9 @@ TEST_F(read_template_test, what_cannot_be_opened_leaves_the_template_in_force) {
   ASSERT_TRUE(write_file(dir.file("a.txt"), "width=8;height=9\nq=1[2,3,4,5]\n"));
   ASSERT_EQ(read_template(dir.file("a.txt")), 1);
   ASSERT_EQ(::mkdir(dir.file("folder.txt").c_str(), 0755), 0);
-  for (const std::string& path : {dir.file("missing.txt"), std::string(), dir.file("folder.txt"), dir.path()}) {
+  ASSERT_EQ(::mkfifo(dir.file("pipe.txt").c_str(), 0644), 0);
+  for (const std::string& path : {dir.file("missing.txt"), std::string(), dir.file("folder.txt"), dir.path(),
+                                  dir.file("pipe.txt"), std::string("/dev/zero")}) {
     EXPECT_EQ(read_template(path), 0) << path;
     EXPECT_EQ(current_template().width, 8) << path;
     ASSERT_EQ(current_template().boxes.size(), 1u) << path;

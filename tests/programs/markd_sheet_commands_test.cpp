@@ -343,6 +343,30 @@ TEST_F(sheet_commands, bad_input_gets_the_stated_replies_and_no_partial_files) {
     EXPECT_FALSE(file_present(in_work(std::string(name) + ".locate"))) << name;
   }
 
+  // Outputs that cannot be created (a folder holds the name; this works for
+  // root too): the replies stay, the folders stay folders.
+  ASSERT_TRUE(markd_test::copy_file(sheet.photo, in_work("blocked.jpg"), 0644));
+  ASSERT_EQ(::mkdir(in_work("blocked.txt").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(in_work("blocked.locate").c_str(), 0755), 0);
+  EXPECT_EQ(markd_test::last(session.exchange("recognize;" + in_work("blocked.jpg"))), "recognizeFinished");
+  EXPECT_EQ(markd_test::last(session.exchange("locate;" + in_work("blocked.jpg"))), "locateFinished");
+  struct stat info {};
+  EXPECT_TRUE(::stat(in_work("blocked.txt").c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+  EXPECT_TRUE(::stat(in_work("blocked.locate").c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+  EXPECT_TRUE(file_present(in_work("blocked_cut.jpg")));
+
+  // A file name too long for the 254-byte progress line is cut; the line keeps its form.
+  const std::string long_dir = dir.file("long");
+  ASSERT_EQ(::mkdir(long_dir.c_str(), 0755), 0);
+  const std::string long_name = std::string(246, 'L') + ".jpg";
+  ASSERT_TRUE(test_support::write_file(long_dir + "/" + long_name, "not an image"));
+  for (const std::string command : {"recognize;", "locate;"}) {
+    const auto lines = session.exchange(command + long_dir + "/*.jpg");
+    ASSERT_EQ(lines.size(), 2u) << command;
+    EXPECT_LE(lines[0].size(), 254u) << command;
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex("1/1\\[L+\\] timecost=[0-9]+ms"))) << lines[0];
+  }
+
   if (::geteuid() != 0) {  // root writes into read-only folders
     const std::string ro = dir.file("ro");
     ASSERT_EQ(::mkdir(ro.c_str(), 0755), 0);
