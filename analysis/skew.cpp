@@ -274,9 +274,115 @@ inline void blend_pixel_table(const std::uint8_t* p0, const std::uint8_t* p1, st
   }
 }
 
+enum class blend_kernel { table, sse, avx2 };
+
+#if defined(__x86_64__)
+// (p * w + 128) >> 8 in 32-bit lanes holding p <= 255 and w <= 256: the
+// product fits the low 16 bits, whose multiply is the cheap one.
+#define MARKD_BLEND_TERM(p, weight) \
+  _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi16((p), (weight)), v128), 8)
+
+// Eight destination pixels at a time from the start of a row, for as long as
+// at least one pixel is left behind them (the row's tail goes to the
+// one-pixel path, so no store reaches past the row). Same arithmetic as
+// blend_pixel: per term (p * w + 128) >> 8 with w = a * b, summed, limited to
+// 255; pixels without four source neighbours are left as they are (white).
+// Every gather reads only bytes of the four neighbours. Returns the first
+// column not done and advances qx, qy and out to it.
+__attribute__((target("avx2"))) std::int32_t rotate_run_avx2(const std::uint8_t* src, std::int32_t stride,
+                                                             std::int32_t w, std::int32_t h, std::uint32_t& qx,
+                                                             std::uint32_t& qy, std::uint32_t uc, std::uint32_t us,
+                                                             int frac_shift, std::uint8_t*& out) {
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i vqx = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(qx)),
+                                 _mm256_mullo_epi32(lane, _mm256_set1_epi32(static_cast<int>(uc))));
+  __m256i vqy = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(qy)),
+                                 _mm256_mullo_epi32(lane, _mm256_set1_epi32(static_cast<int>(us))));
+  const __m256i step_x = _mm256_set1_epi32(static_cast<int>(uc * 8u));
+  const __m256i step_y = _mm256_set1_epi32(static_cast<int>(us * 8u));
+  const __m128i fs = _mm_cvtsi32_si128(frac_shift);
+  const __m256i vhw = _mm256_set1_epi32(w / 2);
+  const __m256i vhh = _mm256_set1_epi32(h / 2);
+  const __m256i last_x = _mm256_set1_epi32(w - 1);
+  const __m256i last_y = _mm256_set1_epi32(h - 1);
+  const __m256i minus1 = _mm256_set1_epi32(-1);
+  const __m256i v15 = _mm256_set1_epi32(15);
+  const __m256i v256 = _mm256_set1_epi32(256);
+  const __m256i v128 = _mm256_set1_epi32(128);
+  const __m256i vff = _mm256_set1_epi32(0xFF);
+  const __m256i v255 = _mm256_set1_epi32(255);
+  const __m256i vstride = _mm256_set1_epi32(stride);
+  const __m256i v3 = _mm256_set1_epi32(3);
+  const __m256i white = _mm256_set1_epi32(0xFFFFFF);
+  const __m256i zero = _mm256_setzero_si256();
+  // Per 128-bit half: four b g r x pixels to twelve b g r bytes.
+  const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9,
+                                        10, 12, 13, 14, -1, -1, -1, -1);
+  const int* row0 = reinterpret_cast<const int*>(src);
+  const int* row0_shifted = reinterpret_cast<const int*>(src + 2);
+  const int* row1 = reinterpret_cast<const int*>(src + stride);
+  const int* row1_shifted = reinterpret_cast<const int*>(src + stride + 2);
+
+  std::int32_t j = 0;
+  for (; j + 8 < w; j += 8, out += 24, vqx = _mm256_add_epi32(vqx, step_x), vqy = _mm256_add_epi32(vqy, step_y)) {
+    const __m256i ux = _mm256_sra_epi32(vqx, fs);
+    const __m256i uy = _mm256_sra_epi32(vqy, fs);
+    const __m256i sx = _mm256_add_epi32(vhw, _mm256_srai_epi32(ux, 4));
+    const __m256i sy = _mm256_add_epi32(vhh, _mm256_srai_epi32(uy, 4));
+    const __m256i valid = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpgt_epi32(sx, minus1), _mm256_cmpgt_epi32(sy, minus1)),
+        _mm256_and_si256(_mm256_cmpgt_epi32(last_x, sx), _mm256_cmpgt_epi32(last_y, sy)));
+    if (_mm256_testz_si256(valid, valid)) continue;  // the destination is already white there
+    const __m256i off = _mm256_add_epi32(_mm256_mullo_epi32(sy, vstride), _mm256_mullo_epi32(sx, v3));
+    // Row sy from byte 0 (b g r of p00, b of p10) and from byte 2 (r of p00, then p10);
+    // row sy + 1 likewise.
+    const __m256i g00 = _mm256_mask_i32gather_epi32(zero, row0, off, valid, 1);
+    const __m256i g10 = _mm256_srli_epi32(_mm256_mask_i32gather_epi32(zero, row0_shifted, off, valid, 1), 8);
+    const __m256i g01 = _mm256_mask_i32gather_epi32(zero, row1, off, valid, 1);
+    const __m256i g11 = _mm256_srli_epi32(_mm256_mask_i32gather_epi32(zero, row1_shifted, off, valid, 1), 8);
+    {
+      // Fetch the source row the next destination row needs here (see blend_pixel's caller).
+      const std::uint32_t ahead = static_cast<std::uint32_t>(_mm256_extract_epi32(off, 7));
+      _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(src) + ahead +
+                                                 2u * static_cast<std::uint32_t>(stride)),
+                   _MM_HINT_T0);
+    }
+    const __m256i fx = _mm256_and_si256(ux, v15);
+    const __m256i fy = _mm256_and_si256(uy, v15);
+    const __m256i w11 = _mm256_mullo_epi16(fx, fy);
+    const __m256i w10 = _mm256_sub_epi32(_mm256_slli_epi32(fx, 4), w11);
+    const __m256i w01 = _mm256_sub_epi32(_mm256_slli_epi32(fy, 4), w11);
+    const __m256i w00 = _mm256_add_epi32(_mm256_sub_epi32(v256, _mm256_slli_epi32(_mm256_add_epi32(fx, fy), 4)), w11);
+    __m256i pixel = zero;
+    for (int ch = 0; ch < 3; ++ch) {
+      const __m128i sh = _mm_cvtsi32_si128(8 * ch);
+      const __m256i sum = _mm256_add_epi32(
+          _mm256_add_epi32(MARKD_BLEND_TERM(_mm256_and_si256(_mm256_srl_epi32(g00, sh), vff), w00),
+                           MARKD_BLEND_TERM(_mm256_and_si256(_mm256_srl_epi32(g10, sh), vff), w10)),
+          _mm256_add_epi32(MARKD_BLEND_TERM(_mm256_and_si256(_mm256_srl_epi32(g01, sh), vff), w01),
+                           MARKD_BLEND_TERM(_mm256_and_si256(_mm256_srl_epi32(g11, sh), vff), w11)));
+      pixel = _mm256_or_si256(pixel, _mm256_sll_epi32(_mm256_min_epi32(sum, v255), sh));
+    }
+    pixel = _mm256_shuffle_epi8(_mm256_blendv_epi8(white, pixel, valid), pack);
+    const __m128i low = _mm256_castsi256_si128(pixel);
+    const __m128i high = _mm256_extracti128_si256(pixel, 1);
+    const std::uint32_t low_tail = static_cast<std::uint32_t>(_mm_extract_epi32(low, 2));
+    const std::uint32_t high_tail = static_cast<std::uint32_t>(_mm_extract_epi32(high, 2));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), low);
+    std::memcpy(out + 8, &low_tail, 4);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12), high);
+    std::memcpy(out + 20, &high_tail, 4);
+  }
+  qx += static_cast<std::uint32_t>(j) * uc;
+  qy += static_cast<std::uint32_t>(j) * us;
+  return j;
+}
+#undef MARKD_BLEND_TERM
+#endif
+
 // Bilinear rows: destination pixel (j, i) from the four source pixels around
 // the source position (sixteenths of a pixel) that the turn maps it to.
-template <bool use_table>
+template <blend_kernel kernel>
 void rotate_bilinear_rows(const raster_view& source, raster_view& destination, std::int32_t c, std::int32_t s,
                           int shift) {
   const std::int32_t w = source.width;
@@ -299,7 +405,11 @@ void rotate_bilinear_rows(const raster_view& source, raster_view& destination, s
     // 32-bit wrap-around arithmetic, stepped by one column at a time.
     std::uint32_t qx = dx0 * uc - dy * us;
     std::uint32_t qy = dx0 * us + dy * uc;
-    for (std::int32_t j = 0; j < w; ++j, qx += uc, qy += us, out += 3) {
+    std::int32_t j = 0;
+#if defined(__x86_64__)
+    if constexpr (kernel == blend_kernel::avx2) j = rotate_run_avx2(src, stride, w, h, qx, qy, uc, us, frac_shift, out);
+#endif
+    for (; j < w; ++j, qx += uc, qy += us, out += 3) {
       const std::int32_t ux = static_cast<std::int32_t>(qx) >> frac_shift;
       const std::int32_t uy = static_cast<std::int32_t>(qy) >> frac_shift;
       const std::int32_t sx = hw + (ux >> 4);
@@ -308,7 +418,7 @@ void rotate_bilinear_rows(const raster_view& source, raster_view& destination, s
       const std::uint8_t* p0 = src + destination.row_offsets[sy] + destination.column_offsets[sx];
       const std::uint8_t* p1 = p0 + stride;
 #if defined(__SSE2__)
-      if constexpr (!use_table) {
+      if constexpr (kernel != blend_kernel::table) {
         // The turned rows cross the source rows on a slant, which the
         // hardware prefetcher cannot follow: fetch the source row that the
         // next destination row will need here, one row's work ahead.
@@ -363,8 +473,14 @@ void rotate_self(const raster_view& source, raster_view& destination, float angl
     const std::int32_t s = table.sines[static_cast<std::size_t>(k)];
     std::memset(destination.pixels, 255,
                 static_cast<std::size_t>(destination.stride) * static_cast<std::size_t>(destination.height));
-    if (options.sampling == rotation_sampling::bilinear)
-      rotate_bilinear_rows<false>(source, destination, c, s, table.shift);
+    if (options.sampling == rotation_sampling::bilinear) {
+#if defined(__x86_64__)
+      if (cpu_has_avx2())
+        rotate_bilinear_rows<blend_kernel::avx2>(source, destination, c, s, table.shift);
+      else
+#endif
+        rotate_bilinear_rows<blend_kernel::sse>(source, destination, c, s, table.shift);
+    }
     else
       rotate_nearest_rows(source, destination, c, s, table.shift);
   }
@@ -373,17 +489,38 @@ void rotate_self(const raster_view& source, raster_view& destination, float angl
 
 namespace analysis_detail {
 
-void rotate_self_by_table(const raster_view& source, raster_view& destination, float angle) {
+bool rotate_self_with(const raster_view& source, raster_view& destination, float angle, rotation_kernel kernel) {
   const trig_table& table = trig_table_of(table_form::full);
   if (!(analysis_detail::has_pixels(source) && analysis_detail::has_pixels(destination) &&
         source.width == destination.width && source.height == destination.height &&
         source.stride == destination.stride))
-    return;
+    return false;
   const std::int32_t k = angle_index(angle, table);
+  const std::int32_t c = table.cosines[static_cast<std::size_t>(k)];
+  const std::int32_t s = table.sines[static_cast<std::size_t>(k)];
   std::memset(destination.pixels, 255,
               static_cast<std::size_t>(destination.stride) * static_cast<std::size_t>(destination.height));
-  rotate_bilinear_rows<true>(source, destination, table.cosines[static_cast<std::size_t>(k)],
-                             table.sines[static_cast<std::size_t>(k)], table.shift);
+  switch (kernel) {
+    case rotation_kernel::table:
+      rotate_bilinear_rows<blend_kernel::table>(source, destination, c, s, table.shift);
+      return true;
+    case rotation_kernel::sse:
+#if defined(__SSE2__)
+      rotate_bilinear_rows<blend_kernel::sse>(source, destination, c, s, table.shift);
+      return true;
+#else
+      return false;
+#endif
+    case rotation_kernel::avx2:
+#if defined(__x86_64__)
+      if (!cpu_has_avx2()) return false;
+      rotate_bilinear_rows<blend_kernel::avx2>(source, destination, c, s, table.shift);
+      return true;
+#else
+      return false;
+#endif
+  }
+  return false;
 }
 
 }  // namespace analysis_detail

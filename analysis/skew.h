@@ -67,9 +67,12 @@ void rotate_self(const raster_view& source, raster_view& destination, float angl
                  const rotate_options& options = {});
 
 namespace analysis_detail {
-// rotate_self of the full build computed term by term from bilinear_table,
-// without the vector path: the reference the fast path must equal byte for byte.
-void rotate_self_by_table(const raster_view& source, raster_view& destination, float angle);
+// rotate_self of the full build through one chosen inner loop: the table form
+// computed term by term from bilinear_table (the reference), or one of the
+// vector forms that must equal it byte for byte. False when the shapes
+// differ or this machine lacks that vector unit.
+enum class rotation_kernel { table, sse, avx2 };
+bool rotate_self_with(const raster_view& source, raster_view& destination, float angle, rotation_kernel kernel);
 }  // namespace analysis_detail
 
 // Where (x, y) of a width x height image lands when the image is turned by
