@@ -78,6 +78,60 @@ class markd_session {
   test_support::child_process child;
 };
 
+// Hand-made matchers (std::regex trips a false warning of GCC 12 under the
+// sanitizers and costs nothing here to avoid).
+inline bool all_digits(const std::string& s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+}
+inline bool signed_digits(const std::string& s) { return all_digits(s[0] == '-' ? s.substr(1) : s); }
+
+// "I/N[NAME] timecost=Tms": true with its parts.
+inline bool parse_progress(const std::string& line, int& index, int& count, std::string& name) {
+  const auto slash = line.find('/');
+  const auto open = line.find('[');
+  const auto close = line.rfind("] timecost=");
+  if (slash == std::string::npos || open == std::string::npos || close == std::string::npos || open < slash ||
+      close < open || line.size() < 2 || line.substr(line.size() - 2) != "ms") {
+    return false;
+  }
+  const std::string i = line.substr(0, slash), n = line.substr(slash + 1, open - slash - 1);
+  const std::string ms = line.substr(close + 11, line.size() - 2 - (close + 11));
+  if (!all_digits(i) || !all_digits(n) || !all_digits(ms)) return false;
+  index = std::stoi(i);
+  count = std::stoi(n);
+  name = line.substr(open + 1, close - open - 1);
+  return true;
+}
+
+// Exactly the five lines of a locate file.
+inline bool locate_file_form(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto end = text.find('\n', at);
+    if (end == std::string::npos) return false;  // every line ends in a line feed
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  if (lines.size() != 5 || lines[0].rfind("fAngle=", 0) != 0) return false;
+  const std::string angle = lines[0].substr(7);
+  const auto dot = angle.find('.');
+  if (dot == std::string::npos || !signed_digits(angle.substr(0, dot)) || angle.size() - dot - 1 != 3 ||
+      !all_digits(angle.substr(dot + 1))) {
+    return false;
+  }
+  for (int c = 0; c < 4; ++c) {
+    const std::string& l = lines[static_cast<std::size_t>(c) + 1];
+    const std::string head = "corder" + std::to_string(c) + "=[";
+    if (l.rfind(head, 0) != 0 || l.back() != ']') return false;
+    const std::string pair = l.substr(head.size(), l.size() - head.size() - 1);
+    const auto comma = pair.find(',');
+    if (comma == std::string::npos || !signed_digits(pair.substr(0, comma)) || !signed_digits(pair.substr(comma + 1)))
+      return false;
+  }
+  return true;
+}
+
 // The final reply of an exchange, "(none)" when nothing came.
 inline std::string last(const std::vector<std::string>& lines) { return lines.empty() ? "(none)" : lines.back(); }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <regex>
 #include <set>
 
 #include "raster/image_files.h"
@@ -60,15 +59,21 @@ void expect_marks_match(const markd_test::result_file& r, const sheet_files& she
   EXPECT_EQ(wrong, 0) << what;
 }
 
-TEST_F(sheet_commands, reads_every_box_and_locates_sheets_straight_skewed_and_turned) {
+// One turn of the sheet per test (each reads three photographs), so a slow
+// sanitizer build stays well inside the per-test time limit.
+class turned_sheets : public sheet_commands, public ::testing::WithParamInterface<int> {};
+
+TEST_P(turned_sheets, every_box_is_read_and_the_sheet_located_straight_and_skewed_either_way) {
   ASSERT_TRUE(start());
   struct row {
     double skew;
     int turn;
   };
-  const row rows[] = {{0.0, 0},    {2.5, 0},    {-3.0, 0},  {0.0, 90},  {2.0, 90},  {-2.5, 90},
-                      {0.0, 180},  {3.0, 180},  {-2.0, 180}, {0.0, 270}, {1.5, 270}, {-3.5, 270}};
-  std::uint64_t seed = 100;
+  const int turn = GetParam();
+  const double skews[4][3] = {{0.0, 2.5, -3.0}, {0.0, 2.0, -2.5}, {0.0, 3.0, -2.0}, {0.0, 1.5, -3.5}};
+  std::vector<row> rows;
+  for (double skew : skews[turn / 90]) rows.push_back({skew, turn});
+  std::uint64_t seed = 100 + static_cast<std::uint64_t>(turn);
   for (const row& r : rows) {
     const std::string what = "skew " + std::to_string(r.skew) + " turn " + std::to_string(r.turn);
     const std::string base = in_work("s" + std::to_string(seed));
@@ -87,25 +92,21 @@ TEST_F(sheet_commands, reads_every_box_and_locates_sheets_straight_skewed_and_tu
     EXPECT_EQ(session.exchange("locate;" + sheet.photo), std::vector<std::string>{"locateFinished"})
         << what;
     const std::string text = test_support::read_file(base + ".locate");
-    EXPECT_TRUE(std::regex_match(text, std::regex("fAngle=-?[0-9]+\\.[0-9]{3}\n(corder[0-3]=\\[-?[0-9]+,-?[0-9]+\\]\n){4}")))
+    EXPECT_TRUE(markd_test::locate_file_form(text))
         << what << ":\n" << text;
     const auto keys = read_key_lines(base + ".locate");
     const double angle = std::stod(keys.at("fAngle"));
-    if (r.skew == 0.0) {
-      EXPECT_NEAR(angle, 0.0, 0.1) << what;
-    } else {
-      EXPECT_EQ(angle > 0, r.skew > 0) << what << ": fAngle " << angle;
-    }
     // The corners are those of the axis-parallel rectangle through the anchor
-    // centres of the straightened image, so they meet the anchors exactly
-    // only when the skew estimate does. On sheets lying sideways the skew
-    // search, which scores horizontal rows of print, misses by up to about
-    // half a degree (a known limit of the analysis, not of this command):
-    // there the corners are held to what that error allows.
-    const bool sideways_skewed = (r.turn == 90 || r.turn == 270) && r.skew != 0.0;
-    const double corner_tolerance = sideways_skewed ? 14.0 : 2.0;
-    if (!sideways_skewed && r.skew != 0.0) {
-      EXPECT_NEAR(angle, r.skew, 0.3) << what;
+    // centres of the straightened image, so they meet the anchors exactly only
+    // when the skew estimate does. On sheets lying sideways the skew search,
+    // which scores horizontal rows of print, misses by up to about half a
+    // degree (a limit of the analysis, reported, not of this command): there
+    // the angle and corners are held to what that error allows.
+    const bool sideways = r.turn == 90 || r.turn == 270;
+    const double corner_tolerance = sideways ? 14.0 : 2.0;
+    EXPECT_NEAR(angle, r.skew, sideways ? 0.6 : 0.3) << what;
+    if (r.skew != 0.0) {
+      EXPECT_EQ(angle > 0, r.skew > 0) << what << ": fAngle " << angle;
     }
     for (int c = 0; c < 4; ++c) {
       int x = 0, y = 0;
@@ -117,6 +118,9 @@ TEST_F(sheet_commands, reads_every_box_and_locates_sheets_straight_skewed_and_tu
   EXPECT_EQ(session.finish(), 0);
 }
 
+INSTANTIATE_TEST_SUITE_P(turns, turned_sheets, ::testing::Values(0, 90, 180, 270),
+                         [](const ::testing::TestParamInfo<int>& info) { return "turn" + std::to_string(info.param); });
+
 TEST_F(sheet_commands, patterns_write_progress_lines_in_name_order) {
   ASSERT_TRUE(start());
   sheet_files a, b;
@@ -127,17 +131,15 @@ TEST_F(sheet_commands, patterns_write_progress_lines_in_name_order) {
   ASSERT_EQ(::mkdir(in_work("folder.jpg").c_str(), 0755), 0);  // folders are not listed
   EXPECT_EQ(markd_test::last(session.exchange("readtemplate;" + a.template_path)), "readComplete;1");
 
-  const std::regex progress("([0-9]+)/([0-9]+)\\[([^\\]]*)\\] timecost=[0-9]+ms");
   auto names_of = [&](const std::vector<std::string>& lines, const std::string& last) {
     std::vector<std::string> names;
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
-      std::smatch m;
-      EXPECT_TRUE(std::regex_match(lines[i], m, progress)) << lines[i];
-      if (m.size() == 4) {
-        EXPECT_EQ(m[1].str(), std::to_string(i + 1));
-        EXPECT_EQ(m[2].str(), std::to_string(lines.size() - 1));
-        names.push_back(m[3].str());
-      }
+      int index = 0, count = 0;
+      std::string name;
+      EXPECT_TRUE(markd_test::parse_progress(lines[i], index, count, name)) << lines[i];
+      EXPECT_EQ(index, static_cast<int>(i + 1));
+      EXPECT_EQ(count, static_cast<int>(lines.size() - 1));
+      names.push_back(name);
     }
     EXPECT_EQ(lines.back(), last);
     return names;
@@ -253,7 +255,12 @@ TEST_F(sheet_commands, enhance_writes_the_enhanced_image_at_the_set_resolution) 
   ASSERT_TRUE(test_support::write_file(in_work("zz.jpg"), "text"));
   const auto lines = session.exchange("enhance;" + work + "/p*ge.jpg;10;10");
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex("1/1\\[page\\.jpg\\] timecost=[0-9]+ms"))) << lines[0];
+  int index = 0, count = 0;
+  std::string name;
+  EXPECT_TRUE(markd_test::parse_progress(lines[0], index, count, name)) << lines[0];
+  EXPECT_EQ(name, "page.jpg");
+  EXPECT_EQ(index, 1);
+  EXPECT_EQ(count, 1);
   EXPECT_EQ(session.exchange("enhance;" + in_work("zz.jpg") + ";10;10"),
             std::vector<std::string>{"locateFinished"});
   EXPECT_FALSE(file_present(in_work("zz_enhance.jpg")));
@@ -364,7 +371,12 @@ TEST_F(sheet_commands, bad_input_gets_the_stated_replies_and_no_partial_files) {
     const auto lines = session.exchange(command + long_dir + "/*.jpg");
     ASSERT_EQ(lines.size(), 2u) << command;
     EXPECT_LE(lines[0].size(), 254u) << command;
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex("1/1\\[L+\\] timecost=[0-9]+ms"))) << lines[0];
+    int index = 0, count = 0;
+    std::string name;
+    EXPECT_TRUE(markd_test::parse_progress(lines[0], index, count, name)) << lines[0];
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(name, std::string(name.size(), 'L'));
+    EXPECT_GT(name.size(), 200u);
   }
 
   if (::geteuid() != 0) {  // root writes into read-only folders
