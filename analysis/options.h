@@ -36,6 +36,8 @@ struct binarize_options {
   bool write_pixels = true;
   // False: mark_map is left as it is (the skew search needs the points only).
   bool write_marks = true;
+  // False: the one-pixel loop only (tests compare it with the vector loop).
+  bool vector = true;
 };
 
 struct skew_options {

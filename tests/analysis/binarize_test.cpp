@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "tests/analysis/test_image.h"
@@ -290,6 +291,52 @@ TEST(binarize_dark, marks_only_gives_the_same_marks_and_points) {
   int coloured = 0;
   for (int x = 0; x < 23; ++x) coloured += !(b.get(x, 0).b == 255 && b.get(x, 0).g == 255 && b.get(x, 0).r == 255);
   EXPECT_GT(coloured, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(binarize_dark, vector_loop_equals_the_pixel_loop) {
+  // Values around both limits so that every branch of the rule is taken,
+  // widths below, at and above one vector run.
+  const int sizes[][2] = {{3, 3}, {11, 4}, {12, 5}, {13, 6}, {19, 7}, {64, 9}, {131, 17}};
+  unsigned v = 7;
+  auto next = [&] {
+    v = v * 1664525u + 1013904223u;
+    return v >> 8;
+  };
+  for (const auto& sz : sizes)
+    for (bool write : {true, false})
+      for (bool marks : {true, false}) {
+        test_image a(sz[0], sz[1]);
+        test_image b(sz[0], sz[1]);
+        for (int y = 0; y < sz[1]; ++y)
+          for (int x = 0; x < sz[0]; ++x) {
+            const int base = static_cast<int>(next() % 3) * 40 + 60;  // sums near 300, greens near the limit
+            const bgr c{static_cast<std::uint8_t>(base + next() % 21 - 10),
+                        static_cast<std::uint8_t>(base + next() % 121 - 20),
+                        static_cast<std::uint8_t>(base + next() % 21 - 10)};
+            a.set(x, y, c);
+            b.set(x, y, c);
+          }
+        binarize_options scalar;
+        scalar.vector = false;
+        scalar.write_pixels = write;
+        scalar.write_marks = marks;
+        binarize_options vec = scalar;
+        vec.vector = true;
+        binarize_dark(a.view, scalar);
+        binarize_dark(b.view, vec);
+        ASSERT_EQ(a.view.dark_points.count, b.view.dark_points.count) << sz[0] << "x" << sz[1];
+        for (int i = 0; i < a.view.dark_points.count; ++i) EXPECT_EQ(a.view.dark_points[i], b.view.dark_points[i]);
+        if (marks) {
+          for (int i = 0; i < sz[0] * sz[1]; ++i) EXPECT_EQ(a.view.mark_map[i], b.view.mark_map[i]);
+        }
+        EXPECT_EQ(std::memcmp(a.data(), b.data(), static_cast<std::size_t>(a.stride()) * sz[1]), 0)
+            << sz[0] << "x" << sz[1];
+        EXPECT_EQ(b.guard(), 0xAB);
+      }
 }
 
 }  // namespace
