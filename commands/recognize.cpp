@@ -105,7 +105,9 @@ int processor_recognize::process(arg_list& args) {
   if (args.size() == 3) {
     auto photo = read_clipboard_bitmap();
     if (!photo) return 0;
-    recognize_sheet(recognize_base_path(args[2]), photo.get(), options_);
+    // No output path names no files: nothing is written (rather than
+    // hidden ".txt" and "_cut.jpg" files in the current folder).
+    if (!args[2].empty()) recognize_sheet(recognize_base_path(args[2]), photo.get(), options_);
     photo.reset();
     write_reply(format_reply(255, "recognizeFinished"));
     return 1;

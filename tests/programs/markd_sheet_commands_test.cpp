@@ -431,6 +431,11 @@ TEST_F(clipboard_commands, recognize_locate_and_enhance_take_the_clipboard_image
             std::vector<std::string>{"locateFinished"});
   EXPECT_TRUE(file_present(in_work("clip_out.jpg")));
 
+  // An empty output path: answered, nothing written.
+  EXPECT_EQ(session.exchange("recognize;x;"), std::vector<std::string>{"recognizeFinished"});
+  EXPECT_FALSE(file_present(in_work(".txt")));
+  EXPECT_FALSE(file_present(in_work("_cut.jpg")));
+
   // Text only on the clipboard: recognize stays silent, the others answer locateError.
   ASSERT_TRUE(x.set_clipboard_text("just text"));
   EXPECT_TRUE(session.silent_on("recognize;x;" + in_work("none.jpg")));
