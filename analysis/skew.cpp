@@ -318,6 +318,19 @@ __attribute__((target("avx2"))) std::int32_t rotate_run_avx2(const std::uint8_t*
   // Per 128-bit half: four b g r x pixels to twelve b g r bytes.
   const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9,
                                         10, 12, 13, 14, -1, -1, -1, -1);
+  // Per 128-bit half (pixels k = 0..3 of a straight run, bytes 3k..): channel
+  // c of p(k) (take[c]) and of p(k + 1) (take[c + 3]) into 32-bit lanes.
+  __m256i take[6];
+  for (int t = 0; t < 6; ++t) {
+    alignas(32) std::int8_t control[32];
+    for (int half = 0; half < 2; ++half)
+      for (int k = 0; k < 4; ++k) {
+        std::int8_t* lane = control + half * 16 + k * 4;
+        lane[0] = static_cast<std::int8_t>(3 * k + t);
+        lane[1] = lane[2] = lane[3] = -1;
+      }
+    take[t] = _mm256_load_si256(reinterpret_cast<const __m256i*>(control));
+  }
   const int* row0 = reinterpret_cast<const int*>(src);
   const int* row0_shifted = reinterpret_cast<const int*>(src + 2);
   const int* row1 = reinterpret_cast<const int*>(src + stride);
@@ -333,36 +346,88 @@ __attribute__((target("avx2"))) std::int32_t rotate_run_avx2(const std::uint8_t*
         _mm256_and_si256(_mm256_cmpgt_epi32(sx, minus1), _mm256_cmpgt_epi32(sy, minus1)),
         _mm256_and_si256(_mm256_cmpgt_epi32(last_x, sx), _mm256_cmpgt_epi32(last_y, sy)));
     if (_mm256_testz_si256(valid, valid)) continue;  // the destination is already white there
-    const __m256i off = _mm256_add_epi32(_mm256_mullo_epi32(sy, vstride), _mm256_mullo_epi32(sx, v3));
-    // Row sy from byte 0 (b g r of p00, b of p10) and from byte 2 (r of p00, then p10);
-    // row sy + 1 likewise.
-    const __m256i g00 = _mm256_mask_i32gather_epi32(zero, row0, off, valid, 1);
-    const __m256i g10 = _mm256_srli_epi32(_mm256_mask_i32gather_epi32(zero, row0_shifted, off, valid, 1), 8);
-    const __m256i g01 = _mm256_mask_i32gather_epi32(zero, row1, off, valid, 1);
-    const __m256i g11 = _mm256_srli_epi32(_mm256_mask_i32gather_epi32(zero, row1_shifted, off, valid, 1), 8);
-    {
-      // Fetch the source row the next destination row needs here (see blend_pixel's caller).
-      const std::uint32_t ahead = static_cast<std::uint32_t>(_mm256_extract_epi32(off, 7));
-      _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(src) + ahead +
-                                                 2u * static_cast<std::uint32_t>(stride)),
-                   _MM_HINT_T0);
-    }
     const __m256i fx = _mm256_and_si256(ux, v15);
     const __m256i fy = _mm256_and_si256(uy, v15);
     const __m256i w11 = _mm256_mullo_epi16(fx, fy);
     const __m256i w10 = _mm256_sub_epi32(_mm256_slli_epi32(fx, 4), w11);
     const __m256i w01 = _mm256_sub_epi32(_mm256_slli_epi32(fy, 4), w11);
     const __m256i w00 = _mm256_add_epi32(_mm256_sub_epi32(v256, _mm256_slli_epi32(_mm256_add_epi32(fx, fy), 4)), w11);
-    __m256i pixel = zero;
-    for (int ch = 0; ch < 3; ++ch) {
-      const __m128i sh = _mm_cvtsi32_si128(8 * ch);
-      const __m256i sum = _mm256_add_epi32(
-          _mm256_add_epi32(MARKD_BLEND_TERM(_mm256_and_si256(_mm256_srl_epi32(g00, sh), vff), w00),
-                           MARKD_BLEND_TERM(_mm256_and_si256(_mm256_srl_epi32(g10, sh), vff), w10)),
-          _mm256_add_epi32(MARKD_BLEND_TERM(_mm256_and_si256(_mm256_srl_epi32(g01, sh), vff), w01),
-                           MARKD_BLEND_TERM(_mm256_and_si256(_mm256_srl_epi32(g11, sh), vff), w11)));
-      pixel = _mm256_or_si256(pixel, _mm256_sll_epi32(_mm256_min_epi32(sum, v255), sh));
+
+    // The neighbours' channel values, one 32-bit lane per pixel.
+    __m256i p00[3], p10[3], p01[3], p11[3];
+    const std::int32_t sx_first = _mm256_cvtsi256_si32(sx);
+    const std::int32_t sx_last = _mm256_extract_epi32(sx, 7);
+    const std::int32_t sy_first = _mm256_cvtsi256_si32(sy);
+    const std::int32_t sy_last = _mm256_extract_epi32(sy, 7);
+    const std::int32_t sy_top = std::min(sy_first, sy_last);
+    const std::int32_t sy_span = std::max(sy_first, sy_last) - sy_top;
+    if (_mm256_movemask_ps(_mm256_castsi256_ps(valid)) == 0xFF && sx_last - sx_first == 7 && sy_span <= 1 &&
+        (sy_top + sy_span + 2 < h || sx_last + 2 < w)) {
+      // Small turns: eight consecutive source columns (x steps by 0 or 1 per
+      // pixel, so ends 7 apart mean a straight run) on one row pair, or on
+      // two neighbouring pairs when y steps once inside the eight (y is
+      // monotonic). Plain loads of those rows; each reads one byte past the
+      // ninth column, which the next row or the row's next pixel holds.
+      const std::uint8_t* q0 = src + static_cast<std::size_t>(sy_top) * static_cast<std::size_t>(stride) +
+                               static_cast<std::size_t>(sx_first) * 3u;
+#define load_row(q)                                                               \
+  _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>((q) + 12)), \
+                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)))
+      const __m256i r0 = load_row(q0);
+      const __m256i r1 = load_row(q0 + stride);
+      _mm_prefetch(reinterpret_cast<const char*>(q0 + 2 * stride), _MM_HINT_T0);
+      if (sy_span == 0) {
+        for (int ch = 0; ch < 3; ++ch) {
+          p00[ch] = _mm256_shuffle_epi8(r0, take[ch]);
+          p10[ch] = _mm256_shuffle_epi8(r0, take[ch + 3]);
+          p01[ch] = _mm256_shuffle_epi8(r1, take[ch]);
+          p11[ch] = _mm256_shuffle_epi8(r1, take[ch + 3]);
+        }
+      } else {
+        const __m256i r2 = load_row(q0 + 2 * stride);
+        const __m256i upper = _mm256_cmpeq_epi32(sy, _mm256_set1_epi32(sy_top));  // lanes on rows top, top + 1
+        for (int ch = 0; ch < 3; ++ch) {
+          const __m256i m1 = _mm256_shuffle_epi8(r1, take[ch]);
+          const __m256i n1 = _mm256_shuffle_epi8(r1, take[ch + 3]);
+          p00[ch] = _mm256_blendv_epi8(m1, _mm256_shuffle_epi8(r0, take[ch]), upper);
+          p10[ch] = _mm256_blendv_epi8(n1, _mm256_shuffle_epi8(r0, take[ch + 3]), upper);
+          p01[ch] = _mm256_blendv_epi8(_mm256_shuffle_epi8(r2, take[ch]), m1, upper);
+          p11[ch] = _mm256_blendv_epi8(_mm256_shuffle_epi8(r2, take[ch + 3]), n1, upper);
+        }
+      }
+#undef load_row
+    } else {
+      const __m256i off = _mm256_add_epi32(_mm256_mullo_epi32(sy, vstride), _mm256_mullo_epi32(sx, v3));
+      // Row sy from byte 0 (b g r of p00, b of p10) and from byte 2 (r of p00, then p10);
+      // row sy + 1 likewise.
+      const __m256i g00 = _mm256_mask_i32gather_epi32(zero, row0, off, valid, 1);
+      const __m256i g10 = _mm256_srli_epi32(_mm256_mask_i32gather_epi32(zero, row0_shifted, off, valid, 1), 8);
+      const __m256i g01 = _mm256_mask_i32gather_epi32(zero, row1, off, valid, 1);
+      const __m256i g11 = _mm256_srli_epi32(_mm256_mask_i32gather_epi32(zero, row1_shifted, off, valid, 1), 8);
+      {
+        // Fetch the source row the next destination row needs here (see blend_pixel's caller).
+        const std::uint32_t ahead = static_cast<std::uint32_t>(_mm256_extract_epi32(off, 7));
+        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(src) + ahead +
+                                                   2u * static_cast<std::uint32_t>(stride)),
+                     _MM_HINT_T0);
+      }
+      for (int ch = 0; ch < 3; ++ch) {
+        const __m128i sh = _mm_cvtsi32_si128(8 * ch);
+        p00[ch] = _mm256_and_si256(_mm256_srl_epi32(g00, sh), vff);
+        p10[ch] = _mm256_and_si256(_mm256_srl_epi32(g10, sh), vff);
+        p01[ch] = _mm256_and_si256(_mm256_srl_epi32(g01, sh), vff);
+        p11[ch] = _mm256_and_si256(_mm256_srl_epi32(g11, sh), vff);
+      }
     }
+    __m256i channel[3];
+    for (int ch = 0; ch < 3; ++ch) {
+      const __m256i sum =
+          _mm256_add_epi32(_mm256_add_epi32(MARKD_BLEND_TERM(p00[ch], w00), MARKD_BLEND_TERM(p10[ch], w10)),
+                           _mm256_add_epi32(MARKD_BLEND_TERM(p01[ch], w01), MARKD_BLEND_TERM(p11[ch], w11)));
+      channel[ch] = _mm256_min_epi32(sum, v255);
+    }
+    __m256i pixel = _mm256_or_si256(_mm256_or_si256(channel[0], _mm256_slli_epi32(channel[1], 8)),
+                                    _mm256_slli_epi32(channel[2], 16));
     pixel = _mm256_shuffle_epi8(_mm256_blendv_epi8(white, pixel, valid), pack);
     const __m128i low = _mm256_castsi256_si128(pixel);
     const __m128i high = _mm256_extracti128_si256(pixel, 1);
