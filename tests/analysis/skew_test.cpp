@@ -335,3 +335,32 @@ TEST(projection, equals_the_plain_formula_for_every_table_form) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(estimate_skew, early_and_candidate_forms) {
+  for (double a : {2.0, -3.4}) {
+    test_image img(600, 420);
+    draw_lines(img, a);
+    skew_options early;
+    early.tables = table_form::early;
+    EXPECT_NEAR(estimate_skew(img.view, early), a, 0.15) << a;
+
+    // The candidate form searches a list it is given, over -45..+45 degrees,
+    // counting rows of 3 points or more.
+    const trig_table& t = trig_table_of(table_form::candidate);
+    skew_options candidate;
+    candidate.tables = table_form::candidate;
+    candidate.crowded_row = 3;
+    candidate.trace_total = false;
+    const std::int32_t k = search_skew(img.view.dark_points.data, img.view.dark_points.count,
+                                       img.view.dark_points.data, img.view.dark_points.count, img.height(), candidate);
+    EXPECT_NEAR((k - t.zero_index) / 100.0, a, 0.15) << a;
+  }
+  // Nothing to search: the candidate form ends at its first index, -45.00.
+  skew_options candidate;
+  candidate.tables = table_form::candidate;
+  EXPECT_EQ(search_skew(nullptr, 0, nullptr, 0, 100, candidate), 0);
+}
+
+}  // namespace
