@@ -6,6 +6,7 @@
 #include "host/build_description.h"
 #include "host/config.h"
 #include "host/process_man.h"
+#include "platform/memory_policy.h"
 #include "platform/text.h"
 
 namespace {
@@ -42,6 +43,7 @@ int run_markd(const build_description& build, int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   // A parent that closes our output must not kill us before the settings are written back.
   std::signal(SIGPIPE, SIG_IGN);
+  platform::keep_freed_image_memory();
 
   const std::string settings_path = collapse_separators(module_dir() + "/config.txt");
   if (build.uses_settings) start_config(settings_path);

@@ -19,16 +19,19 @@ int_buffer& int_buffer::operator=(int_buffer&& other) noexcept {
 bool int_buffer::reset(std::int32_t n) {
   if (n < 0) n = 0;
   if (data && capacity != n) release();
+  count = 0;
   if (!data && n > 0) {
-    data = static_cast<std::int32_t*>(std::malloc(static_cast<std::size_t>(n) * sizeof(std::int32_t)));
+    // A fresh block comes zeroed from calloc, which for large blocks costs
+    // nothing until a page is touched: the mark map of a photograph is 32 MB
+    // of which a fill may touch only a part.
+    data = static_cast<std::int32_t*>(std::calloc(static_cast<std::size_t>(n), sizeof(std::int32_t)));
     if (!data) {
       capacity = 0;
-      count = 0;
       return false;
     }
     capacity = n;
+    return true;
   }
-  count = 0;
   if (data) std::memset(data, 0, static_cast<std::size_t>(capacity) * sizeof(std::int32_t));
   return true;
 }

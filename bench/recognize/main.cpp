@@ -31,6 +31,7 @@
 
 #include "commands/recognize.h"
 #include "commands/sheet_template.h"
+#include "platform/memory_policy.h"
 #include "tools/sheetgen/sheetgen.h"
 
 namespace {
@@ -188,6 +189,7 @@ int main(int argc, char** argv) {
   if (child < 0) return 1;
   if (child == 0) {
     ::close(fds[0]);
+    platform::keep_freed_image_memory();  // as markd does at start-up
     recognize_all(dir, count, fds[1]);
   }
   ::close(fds[1]);
