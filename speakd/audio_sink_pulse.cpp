@@ -37,10 +37,10 @@ class pulse_sink final : public i_audio_sink {
 
 std::unique_ptr<i_audio_sink> make_pulse_sink(int sample_rate) {
   if (sample_rate <= 0) return nullptr;
-  pa_sample_spec spec{};
-  spec.format = PA_SAMPLE_S16LE;
-  spec.rate = static_cast<std::uint32_t>(sample_rate);
-  spec.channels = 1;
+  pa_sample_spec sample_format{};
+  sample_format.format = PA_SAMPLE_S16LE;
+  sample_format.rate = static_cast<std::uint32_t>(sample_rate);
+  sample_format.channels = 1;
   const std::uint32_t target_bytes = static_cast<std::uint32_t>(sample_rate) * 2 * target_buffer_ms / 1000;
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
@@ -50,7 +50,7 @@ std::unique_ptr<i_audio_sink> make_pulse_sink(int sample_rate) {
   attr.fragsize = static_cast<std::uint32_t>(-1);
   int error = 0;
   pa_simple* stream =
-      pa_simple_new(nullptr, "speakd", PA_STREAM_PLAYBACK, nullptr, "speech", &spec, nullptr, &attr, &error);
+      pa_simple_new(nullptr, "speakd", PA_STREAM_PLAYBACK, nullptr, "speech", &sample_format, nullptr, &attr, &error);
   if (!stream) return nullptr;
   return std::make_unique<pulse_sink>(stream);
 }
