@@ -128,12 +128,14 @@ int binarize_dark(raster_view& image, const binarize_options& options) {
 
   const bool marks = options.write_marks;
   if (marks) {
-    if (image.mark_map.capacity != n) image.mark_map.reset(n);
+    // Every mark is written below, so a fresh block needs no zero fill first.
+    if (image.mark_map.capacity != n) image.mark_map.reallocate(n);
     image.mark_map.count = 0;
     if (image.mark_map.data && n > 0)
       std::memset(image.mark_map.data, 0xEF, static_cast<std::size_t>(n) * sizeof(std::int32_t));
   }
-  if (image.dark_points.capacity != n) image.dark_points.reset(n);
+  // Only the first count points are ever read.
+  if (image.dark_points.capacity != n) image.dark_points.reallocate(n);
   image.dark_points.count = 0;
 
   if (packable && (!marks || image.mark_map.capacity == n) && image.dark_points.capacity == n) {

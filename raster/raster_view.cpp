@@ -36,6 +36,21 @@ bool int_buffer::reset(std::int32_t n) {
   return true;
 }
 
+bool int_buffer::reallocate(std::int32_t n) {
+  if (n < 0) n = 0;
+  if (data && capacity != n) release();
+  count = 0;
+  if (!data && n > 0) {
+    data = static_cast<std::int32_t*>(std::malloc(static_cast<std::size_t>(n) * sizeof(std::int32_t)));
+    if (!data) {
+      capacity = 0;
+      return false;
+    }
+    capacity = n;
+  }
+  return true;
+}
+
 bool int_buffer::copy_from(const int_buffer& other) {
   if (!reset(other.capacity)) return false;
   if (other.capacity > 0)
