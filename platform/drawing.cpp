@@ -293,19 +293,37 @@ bool rotate_flip_image(bitmap& image, int code) {
     image.set_status(out.last_status());
     return false;
   }
-  // For each target pixel (x, y): first undo the mirror, then the clockwise turn.
-  for (int y = 0; y < nh; ++y) {
-    std::uint8_t* d = out.row(y);
-    for (int x = 0; x < nw; ++x, d += bytes_per_pixel) {
-      const int rx = flip_x ? nw - 1 - x : x;
-      int sx = rx, sy = y;
-      switch (turns) {
-        case 1: sx = y; sy = h - 1 - rx; break;
-        case 2: sx = w - 1 - rx; sy = h - 1 - y; break;
-        case 3: sx = w - 1 - y; sy = rx; break;
-        default: break;
+  // Target pixel (x, y) comes from source pixel (sx, sy): first undo the
+  // mirror (rx), then the clockwise turn. Both are linear in x and y, so the
+  // source byte is base + x * step_x + y * step_y.
+  const std::ptrdiff_t stride = image.stride();
+  const std::ptrdiff_t px = bytes_per_pixel;
+  const std::ptrdiff_t rx0 = flip_x ? nw - 1 : 0;
+  const std::ptrdiff_t dr = flip_x ? -1 : 1;
+  std::ptrdiff_t base = 0, step_x = 0, step_y = 0;
+  switch (turns) {
+    case 0: base = rx0 * px; step_x = dr * px; step_y = stride; break;                        // (rx, y)
+    case 1: base = (h - 1 - rx0) * stride; step_x = -dr * stride; step_y = px; break;           // (y, h-1-rx)
+    case 2: base = (h - 1) * stride + (w - 1 - rx0) * px; step_x = -dr * px; step_y = -stride; break;  // (w-1-rx, h-1-y)
+    default: base = rx0 * stride + (w - 1) * px; step_x = dr * stride; step_y = -px; break;    // (w-1-y, rx)
+  }
+  const std::uint8_t* src = image.pixels() + base;
+  if (turns & 1) {
+    // Quarter turns walk source columns: take bands of target rows so that
+    // each source row is read in short contiguous runs while it is cached.
+    constexpr int band = 16;
+    for (int y0 = 0; y0 < nh; y0 += band) {
+      const int y1 = std::min(nh, y0 + band);
+      for (int x = 0; x < nw; ++x) {
+        const std::uint8_t* s = src + x * step_x + y0 * step_y;
+        for (int y = y0; y < y1; ++y, s += step_y) std::memcpy(out.row(y) + x * px, s, bytes_per_pixel);
       }
-      std::memcpy(d, image.row(sy) + sx * bytes_per_pixel, bytes_per_pixel);
+    }
+  } else {
+    for (int y = 0; y < nh; ++y) {
+      const std::uint8_t* s = src + y * step_y;
+      std::uint8_t* d = out.row(y);
+      for (int x = 0; x < nw; ++x, d += px, s += step_x) std::memcpy(d, s, bytes_per_pixel);
     }
   }
   if (turns & 1)

@@ -208,6 +208,29 @@ TEST(bitmap_operations, rotate_flip_codes) {
     ASSERT_EQ(b->width(), 6);
     for (int y = 0; y < 4; ++y) EXPECT_EQ(std::memcmp(b->row(y), original->row(y), 18), 0) << "code " << code;
   }
+  // Every pixel of an image larger than the copy's bands lands where a
+  // clockwise turn followed by a mirror puts it.
+  for (int code = 0; code < 8; ++code) {
+    const int w = 37, h = 21;
+    auto turned = make_coordinates(w, h);
+    auto original = gdi_plus_kv::clone_bitmap24(turned.get());
+    gdi_plus_kv::rotate_flip(turned.get(), code);
+    const int nw = (code & 1) ? h : w;
+    ASSERT_EQ(turned->width(), nw) << "code " << code;
+    for (int sy = 0; sy < h; ++sy)
+      for (int sx = 0; sx < w; ++sx) {
+        int x = sx, y = sy, cw = w, ch = h;
+        for (int t = 0; t < (code & 3); ++t) {
+          const int nx = ch - 1 - y;
+          y = x;
+          x = nx;
+          std::swap(cw, ch);
+        }
+        if (code & 4) x = nw - 1 - x;
+        ASSERT_EQ(std::memcmp(at(*turned, x, y), at(*original, sx, sy), 3), 0)
+            << "code " << code << " source (" << sx << ", " << sy << ")";
+      }
+  }
   auto b = make_coordinates(2, 2);
   gdi_plus_kv::rotate_flip(b.get(), 8);
   EXPECT_EQ(b->last_status(), platform::image_status::invalid_parameter);
