@@ -345,7 +345,10 @@ __attribute__((target("avx2"))) std::int32_t rotate_run_avx2(const std::uint8_t*
     const __m256i valid = _mm256_and_si256(
         _mm256_and_si256(_mm256_cmpgt_epi32(sx, minus1), _mm256_cmpgt_epi32(sy, minus1)),
         _mm256_and_si256(_mm256_cmpgt_epi32(last_x, sx), _mm256_cmpgt_epi32(last_y, sy)));
-    if (_mm256_testz_si256(valid, valid)) continue;  // the destination is already white there
+    if (_mm256_testz_si256(valid, valid)) {  // all eight fall outside the source: white
+      std::memset(out, 255, 24);
+      continue;
+    }
     const __m256i fx = _mm256_and_si256(ux, v15);
     const __m256i fy = _mm256_and_si256(uy, v15);
     const __m256i w11 = _mm256_mullo_epi16(fx, fy);
@@ -445,6 +448,15 @@ __attribute__((target("avx2"))) std::int32_t rotate_run_avx2(const std::uint8_t*
 #undef MARKD_BLEND_TERM
 #endif
 
+// The destination is white wherever the turned source does not reach: the
+// row loops write white for such pixels themselves (one pass over 24 MB
+// instead of a fill and then the turn), and this whitens the bytes past the
+// last pixel of a row.
+inline void fill_row_padding(std::uint8_t* row, std::int32_t width, std::int32_t stride) {
+  const std::int32_t used = width * 3;
+  if (stride > used) std::memset(row + used, 255, static_cast<std::size_t>(stride - used));
+}
+
 // Bilinear rows: destination pixel (j, i) from the four source pixels around
 // the source position (sixteenths of a pixel) that the turn maps it to.
 template <blend_kernel kernel>
@@ -465,6 +477,7 @@ void rotate_bilinear_rows(const raster_view& source, raster_view& destination, s
   const std::uint32_t us = static_cast<std::uint32_t>(s);
   for (std::int32_t i = 0; i < h; ++i) {
     std::uint8_t* out = destination.pixels + destination.row_offsets[i];
+    fill_row_padding(out, w, destination.stride);
     const std::uint32_t dy = static_cast<std::uint32_t>(i - hh);
     const std::uint32_t dx0 = static_cast<std::uint32_t>(-hw);
     // 32-bit wrap-around arithmetic, stepped by one column at a time.
@@ -479,7 +492,10 @@ void rotate_bilinear_rows(const raster_view& source, raster_view& destination, s
       const std::int32_t uy = static_cast<std::int32_t>(qy) >> frac_shift;
       const std::int32_t sx = hw + (ux >> 4);
       const std::int32_t sy = hh + (uy >> 4);
-      if (sx < 0 || sy < 0 || sx + 1 >= w || sy + 1 >= h) continue;
+      if (sx < 0 || sy < 0 || sx + 1 >= w || sy + 1 >= h) {
+        out[0] = out[1] = out[2] = 255;
+        continue;
+      }
       const std::uint8_t* p0 = src + destination.row_offsets[sy] + destination.column_offsets[sx];
       const std::uint8_t* p1 = p0 + stride;
 #if defined(__SSE2__)
@@ -508,6 +524,7 @@ void rotate_nearest_rows(const raster_view& source, raster_view& destination, st
   const std::uint32_t us = static_cast<std::uint32_t>(s);
   for (std::int32_t i = 0; i < h; ++i) {
     std::uint8_t* out = destination.pixels + destination.row_offsets[i];
+    fill_row_padding(out, w, destination.stride);
     const std::uint32_t dy = static_cast<std::uint32_t>(i - hh);
     const std::uint32_t dx0 = static_cast<std::uint32_t>(-hw);
     std::uint32_t qx = dx0 * uc - dy * us;
@@ -515,7 +532,10 @@ void rotate_nearest_rows(const raster_view& source, raster_view& destination, st
     for (std::int32_t j = 0; j < w; ++j, qx += uc, qy += us, out += 3) {
       const std::int32_t sx = hw + (static_cast<std::int32_t>(qx) >> shift);
       const std::int32_t sy = hh + (static_cast<std::int32_t>(qy) >> shift);
-      if (sx < 0 || sy < 0 || sx >= w || sy >= h) continue;
+      if (sx < 0 || sy < 0 || sx >= w || sy >= h) {
+        out[0] = out[1] = out[2] = 255;
+        continue;
+      }
       const std::uint8_t* p = source.pixels + destination.row_offsets[sy] + destination.column_offsets[sx];
       out[0] = p[0];
       out[1] = p[1];
@@ -536,8 +556,6 @@ void rotate_self(const raster_view& source, raster_view& destination, float angl
     const std::int32_t k = angle_index(angle, table);
     const std::int32_t c = table.cosines[static_cast<std::size_t>(k)];
     const std::int32_t s = table.sines[static_cast<std::size_t>(k)];
-    std::memset(destination.pixels, 255,
-                static_cast<std::size_t>(destination.stride) * static_cast<std::size_t>(destination.height));
     if (options.sampling == rotation_sampling::bilinear) {
 #if defined(__x86_64__)
       if (cpu_has_avx2())
@@ -563,8 +581,6 @@ bool rotate_self_with(const raster_view& source, raster_view& destination, float
   const std::int32_t k = angle_index(angle, table);
   const std::int32_t c = table.cosines[static_cast<std::size_t>(k)];
   const std::int32_t s = table.sines[static_cast<std::size_t>(k)];
-  std::memset(destination.pixels, 255,
-              static_cast<std::size_t>(destination.stride) * static_cast<std::size_t>(destination.height));
   switch (kernel) {
     case rotation_kernel::table:
       rotate_bilinear_rows<blend_kernel::table>(source, destination, c, s, table.shift);

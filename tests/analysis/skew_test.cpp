@@ -209,6 +209,19 @@ TEST(rotate_self, uncovered_corners_stay_white_and_shapes_must_match) {
   rotate_self(src.view, dst.view, 20.0f);
   EXPECT_FALSE(dst.is_black(0, 0));
   EXPECT_TRUE(dst.is_black(40, 30));
+  // Exactly white wherever the turned source does not reach, however the
+  // destination started out, for both samplings.
+  rotate_options nearest;
+  nearest.sampling = rotation_sampling::nearest;
+  for (const rotate_options& options : {rotate_options{}, nearest}) {
+    test_image turned(80, 60, black_px);
+    rotate_self(src.view, turned.view, 20.0f, options);
+    for (const auto& [x, y] : {std::pair{0, 0}, {79, 0}, {0, 59}, {79, 59}, {7, 0}, {0, 7}}) {
+      const bgr c = turned.get(x, y);
+      EXPECT_TRUE(c.b == 255 && c.g == 255 && c.r == 255) << x << "," << y;
+    }
+    EXPECT_TRUE(turned.is_black(40, 30));
+  }
   // A destination of another size is left alone.
   test_image other(81, 60, black_px);
   rotate_self(src.view, other.view, 5.0f);
