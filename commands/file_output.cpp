@@ -43,7 +43,8 @@ bool write_whole_file(const std::string& path, const std::string& bytes) {
   if (path.empty() || path.back() == '/') return false;
 
   struct stat existing {};
-  if (::lstat(path.c_str(), &existing) == 0) {
+  const bool exists = ::lstat(path.c_str(), &existing) == 0;
+  if (exists) {
     if (S_ISLNK(existing.st_mode)) return write_in_place(path, bytes);
     if (S_ISDIR(existing.st_mode)) return false;
     // Opening a read-only file for writing fails; moving a new one over it
@@ -57,7 +58,9 @@ bool write_whole_file(const std::string& path, const std::string& bytes) {
   // exceed the name limit that the file name itself meets.
   std::string scratch = folder + ".markd-XXXXXX";
   const int fd = ::mkstemp(scratch.data());
-  if (fd < 0) return false;
+  // A folder that takes no new file may still hold a writable file of that
+  // name: write it in place then, as a plain open for writing would.
+  if (fd < 0) return exists && write_in_place(path, bytes);
 
   bool ok = ::fchmod(fd, 0666 & ~process_umask()) == 0;
   ok = ok && write_all(fd, bytes);

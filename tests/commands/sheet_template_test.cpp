@@ -263,6 +263,18 @@ TEST(write_template, an_unwritable_place_returns_0_and_leaves_no_file) {
   }
 }
 
+TEST(write_whole_file, a_closed_folder_still_lets_a_writable_file_be_rewritten_in_place) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root creates files in any folder";
+  temp_dir dir;
+  ASSERT_TRUE(write_file(dir.file("x.txt"), "old"));
+  ::chmod(dir.path().c_str(), 0555);
+  EXPECT_TRUE(write_whole_file(dir.file("x.txt"), "new\n"));
+  EXPECT_FALSE(write_whole_file(dir.file("y.txt"), "never\n"));
+  ::chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(read_file(dir.file("x.txt")), "new\n");
+  EXPECT_FALSE(test_support::file_present(dir.file("y.txt")));
+}
+
 TEST(write_whole_file, replaces_a_file_whole_and_leaves_no_scratch_behind) {
   temp_dir dir;
   ASSERT_TRUE(write_file(dir.file("x.txt"), std::string(5000, 'a')));
