@@ -544,36 +544,11 @@ void rotate_nearest_rows(const raster_view& source, raster_view& destination, st
   }
 }
 
-}  // namespace
-
-void rotate_self(const raster_view& source, raster_view& destination, float angle, const rotate_options& options) {
-  const trig_table& table = trig_table_of(options.tables);
-  if (options.sampling == rotation_sampling::bilinear) bilinear_table();
-  const std::uint32_t start = tick_count();
-  if (analysis_detail::has_pixels(source) && analysis_detail::has_pixels(destination) &&
-      source.width == destination.width && source.height == destination.height &&
-      source.stride == destination.stride) {
-    const std::int32_t k = angle_index(angle, table);
-    const std::int32_t c = table.cosines[static_cast<std::size_t>(k)];
-    const std::int32_t s = table.sines[static_cast<std::size_t>(k)];
-    if (options.sampling == rotation_sampling::bilinear) {
-#if defined(__x86_64__)
-      if (cpu_has_avx2())
-        rotate_bilinear_rows<blend_kernel::avx2>(source, destination, c, s, table.shift);
-      else
-#endif
-        rotate_bilinear_rows<blend_kernel::sse>(source, destination, c, s, table.shift);
-    }
-    else
-      rotate_nearest_rows(source, destination, c, s, table.shift);
-  }
-  trace_step(options.label, elapsed_ms(start), "");
-}
-
-namespace analysis_detail {
-
-bool rotate_self_with(const raster_view& source, raster_view& destination, float angle, rotation_kernel kernel) {
-  const trig_table& table = trig_table_of(table_form::full);
+// The turn shared by rotate_self and the kernel tests: false when the shapes
+// differ or this machine lacks the kernel's vector unit.
+bool turn_image(const raster_view& source, raster_view& destination, float angle, const trig_table& table,
+                rotation_sampling sampling, analysis_detail::rotation_kernel kernel) {
+  using analysis_detail::rotation_kernel;
   if (!(analysis_detail::has_pixels(source) && analysis_detail::has_pixels(destination) &&
         source.width == destination.width && source.height == destination.height &&
         source.stride == destination.stride))
@@ -581,6 +556,10 @@ bool rotate_self_with(const raster_view& source, raster_view& destination, float
   const std::int32_t k = angle_index(angle, table);
   const std::int32_t c = table.cosines[static_cast<std::size_t>(k)];
   const std::int32_t s = table.sines[static_cast<std::size_t>(k)];
+  if (sampling == rotation_sampling::nearest) {
+    rotate_nearest_rows(source, destination, c, s, table.shift);
+    return true;
+  }
   switch (kernel) {
     case rotation_kernel::table:
       rotate_bilinear_rows<blend_kernel::table>(source, destination, c, s, table.shift);
@@ -602,6 +581,35 @@ bool rotate_self_with(const raster_view& source, raster_view& destination, float
 #endif
   }
   return false;
+}
+
+// The fastest kernel this machine has; all give the same bytes.
+analysis_detail::rotation_kernel best_kernel() {
+  using analysis_detail::rotation_kernel;
+#if defined(__x86_64__)
+  if (cpu_has_avx2()) return rotation_kernel::avx2;
+#endif
+#if defined(__SSE2__)
+  return rotation_kernel::sse;
+#else
+  return rotation_kernel::table;
+#endif
+}
+
+}  // namespace
+
+void rotate_self(const raster_view& source, raster_view& destination, float angle, const rotate_options& options) {
+  const trig_table& table = trig_table_of(options.tables);
+  if (options.sampling == rotation_sampling::bilinear) bilinear_table();
+  const std::uint32_t start = tick_count();
+  turn_image(source, destination, angle, table, options.sampling, best_kernel());
+  trace_step(options.label, elapsed_ms(start), "");
+}
+
+namespace analysis_detail {
+
+bool rotate_self_with(const raster_view& source, raster_view& destination, float angle, rotation_kernel kernel) {
+  return turn_image(source, destination, angle, trig_table_of(table_form::full), rotation_sampling::bilinear, kernel);
 }
 
 }  // namespace analysis_detail
